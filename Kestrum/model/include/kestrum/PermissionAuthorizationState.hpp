@@ -1,0 +1,32 @@
+#pragma once
+#include <array>
+#include <string_view>
+#include <utility>
+
+#include "kestrum/RawEnum.hpp"
+
+namespace kestrum {
+
+enum class PermissionAuthorizationState { granted, notGranted, unknown, checking };
+
+template <>
+struct RawEnumTable<PermissionAuthorizationState> {
+    static constexpr std::array<std::pair<PermissionAuthorizationState, std::string_view>, 4> entries{{
+        {PermissionAuthorizationState::granted, "granted"},
+        {PermissionAuthorizationState::notGranted, "notGranted"},
+        {PermissionAuthorizationState::unknown, "unknown"},
+        {PermissionAuthorizationState::checking, "checking"},
+    }};
+};
+
+enum class PermissionStatusCapability { preflightSupported, unsupported };
+
+template <>
+struct RawEnumTable<PermissionStatusCapability> {
+    static constexpr std::array<std::pair<PermissionStatusCapability, std::string_view>, 2> entries{{
+        {PermissionStatusCapability::preflightSupported, "preflightSupported"},
+        {PermissionStatusCapability::unsupported, "unsupported"},
+    }};
+};
+
+}  // namespace kestrum

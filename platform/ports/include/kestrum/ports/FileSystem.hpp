@@ -1,0 +1,26 @@
+#pragma once
+// The file system as the system reads it, plus the few process facts that come with it.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrum {
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // True only if the path exists and this process may read it.
+    virtual bool isReadableFile(std::string_view path) = 0;
+    virtual bool fileExists(std::string_view path) = 0;
+    // Entry names, hidden ones included, "." and ".." excluded; nothing on error.
+    virtual std::optional<std::vector<std::string>> contentsOfDirectory(std::string_view path) = 0;
+    // The current user's short login name.
+    virtual std::string userName() = 0;
+    // The process's current directory (absolute).
+    virtual std::string currentDirectoryPath() = 0;
+    // The directory of the main bundle; for a plain executable, the directory that holds it.
+    virtual std::string mainBundlePath() = 0;
+};
+
+}  // namespace kestrum
