@@ -4,8 +4,10 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 namespace kestrum {
 
@@ -37,6 +39,58 @@ constexpr auto allCases() {
     std::array<E, entries.size()> cases{};
     for (std::size_t i = 0; i < entries.size(); ++i) cases[i] = entries[i].first;
     return cases;
+}
+
+// Serialization: an enumeration is written as its raw value and read back only from an
+// exact raw value. Reading anything else is a data error carried as a value.
+struct DataError {
+    std::string message;
+    friend bool operator==(const DataError&, const DataError&) = default;
+};
+
+template <typename T>
+class Decoded {
+public:
+    Decoded(T value) : content_(std::move(value)) {}          // NOLINT: implicit by design
+    Decoded(DataError error) : content_(std::move(error)) {}  // NOLINT: implicit by design
+
+    bool hasValue() const { return std::holds_alternative<T>(content_); }
+    explicit operator bool() const { return hasValue(); }
+    // Only when hasValue().
+    const T& value() const { return std::get<T>(content_); }
+    // Only when !hasValue().
+    const DataError& error() const { return std::get<DataError>(content_); }
+    std::optional<T> optional() const { return hasValue() ? std::optional<T>(value()) : std::nullopt; }
+
+private:
+    std::variant<T, DataError> content_;
+};
+
+// The name used in decoding errors: `static constexpr std::string_view name` in the table
+// when it has one.
+template <typename E>
+constexpr std::string_view rawEnumTypeName() {
+    if constexpr (requires { RawEnumTable<E>::name; }) {
+        return RawEnumTable<E>::name;
+    } else {
+        return "enumeration";
+    }
+}
+
+template <typename E>
+std::string encodeRawValue(E value) {
+    return std::string(rawValue(value));
+}
+
+template <typename E>
+Decoded<E> decodeRawValue(std::string_view raw) {
+    if (const auto value = fromRawValue<E>(raw)) return *value;
+    std::string message = "Cannot decode ";
+    message += rawEnumTypeName<E>();
+    message += " from the string \"";
+    message += raw;
+    message += "\": it is not one of its raw values";
+    return DataError{std::move(message)};
 }
 
 }  // namespace kestrum

@@ -23,6 +23,7 @@ enum class KestrumPane {
 
 template <>
 struct RawEnumTable<KestrumPane> {
+    static constexpr std::string_view name = "KestrumPane";
     static constexpr std::array<std::pair<KestrumPane, std::string_view>, 9> entries{{
         {KestrumPane::appManagement, "appManagement"},
         {KestrumPane::accessibility, "accessibility"},

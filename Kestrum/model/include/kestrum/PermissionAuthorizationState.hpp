@@ -1,4 +1,5 @@
 #pragma once
+// Whether a permission is given, and whether a provider can tell.
 #include <array>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,7 @@ enum class PermissionAuthorizationState { granted, notGranted, unknown, checking
 
 template <>
 struct RawEnumTable<PermissionAuthorizationState> {
+    static constexpr std::string_view name = "PermissionAuthorizationState";
     static constexpr std::array<std::pair<PermissionAuthorizationState, std::string_view>, 4> entries{{
         {PermissionAuthorizationState::granted, "granted"},
         {PermissionAuthorizationState::notGranted, "notGranted"},
@@ -23,6 +25,7 @@ enum class PermissionStatusCapability { preflightSupported, unsupported };
 
 template <>
 struct RawEnumTable<PermissionStatusCapability> {
+    static constexpr std::string_view name = "PermissionStatusCapability";
     static constexpr std::array<std::pair<PermissionStatusCapability, std::string_view>, 2> entries{{
         {PermissionStatusCapability::preflightSupported, "preflightSupported"},
         {PermissionStatusCapability::unsupported, "unsupported"},
