@@ -15,6 +15,8 @@ public:
     virtual bool fileExists(std::string_view path) = 0;
     // Entry names, hidden ones included, "." and ".." excluded; nothing on error.
     virtual std::optional<std::vector<std::string>> contentsOfDirectory(std::string_view path) = 0;
+    // The whole content of a regular file; nothing when it cannot be read.
+    virtual std::optional<std::string> readFile(std::string_view path) = 0;
     // The current user's short login name.
     virtual std::string userName() = 0;
     // The process's current directory (absolute).

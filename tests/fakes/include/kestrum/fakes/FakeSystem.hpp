@@ -36,24 +36,31 @@ public:
     std::set<std::string> readable;
     std::set<std::string> existing;  // readable paths exist too
     std::map<std::string, std::vector<std::string>> directories;  // listable folders
+    std::map<std::string, std::string> files;  // readable regular files with their contents
     std::string user = "tester";
     std::string currentDirectory = "/home/tester";
     std::string bundlePath = "/opt/kestrum/bin";
-    std::vector<std::string> queries;  // "readable P", "exists P", "list P", in order
+    std::vector<std::string> queries;  // "readable P", "exists P", "list P", "read P", in order
 
     bool isReadableFile(std::string_view path) override {
         queries.push_back("readable " + std::string(path));
-        return readable.count(std::string(path)) > 0;
+        return readable.count(std::string(path)) > 0 || files.count(std::string(path)) > 0;
     }
     bool fileExists(std::string_view path) override {
         queries.push_back("exists " + std::string(path));
         const std::string p(path);
-        return existing.count(p) > 0 || readable.count(p) > 0 || directories.count(p) > 0;
+        return existing.count(p) > 0 || readable.count(p) > 0 || directories.count(p) > 0 || files.count(p) > 0;
     }
     std::optional<std::vector<std::string>> contentsOfDirectory(std::string_view path) override {
         queries.push_back("list " + std::string(path));
         auto it = directories.find(std::string(path));
         if (it == directories.end()) return std::nullopt;
+        return it->second;
+    }
+    std::optional<std::string> readFile(std::string_view path) override {
+        queries.push_back("read " + std::string(path));
+        auto it = files.find(std::string(path));
+        if (it == files.end()) return std::nullopt;
         return it->second;
     }
     std::string userName() override { return user; }
