@@ -1,0 +1,84 @@
+#include "kestrum/PermissionStatusRegistry.hpp"
+
+#include <array>
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "kestrum/PermissionStatusProviders.hpp"
+
+namespace kestrum {
+namespace {
+
+constexpr std::size_t kPaneCount = allCases<KestrumPane>().size();
+
+std::size_t position(KestrumPane pane) { return static_cast<std::size_t>(pane); }
+
+// One slot per pane, indexed by the pane's position; an empty slot means "no entry".
+using ProviderTable = std::array<PermissionStatusProviderPtr, kPaneCount>;
+
+ProviderTable makeDefaultTable() {
+    ProviderTable table;
+    table[position(KestrumPane::accessibility)] = std::make_shared<const AccessibilityPermissionStatusProvider>();
+    table[position(KestrumPane::fullDiskAccess)] = std::make_shared<const FullDiskAccessPermissionStatusProvider>();
+    table[position(KestrumPane::microphone)] = std::make_shared<const MicrophonePermissionStatusProvider>();
+    return table;
+}
+
+struct RegistryState {
+    std::mutex lock;
+    std::optional<ProviderTable> registeredProviders;  // built inside the lock on first use
+
+    ProviderTable& table() {
+        if (!registeredProviders) registeredProviders = makeDefaultTable();
+        return *registeredProviders;
+    }
+};
+
+// Created once, safely against concurrent first uses, and never destroyed, so that lookups
+// made while the process exits still find it.
+RegistryState& state() {
+    static RegistryState* const instance = new RegistryState();
+    return *instance;
+}
+
+}  // namespace
+
+void PermissionStatusRegistry::registerProvider(PermissionStatusProviderPtr provider, KestrumPane pane) {
+    if (!provider) return;
+    auto& registry = state();
+    // The replaced provider is released after the lock, so none of its code runs under it.
+    PermissionStatusProviderPtr replaced;
+    {
+        const std::lock_guard guard(registry.lock);
+        replaced = std::exchange(registry.table()[position(pane)], std::move(provider));
+    }
+}
+
+void PermissionStatusRegistry::registerProviders(const std::map<KestrumPane, PermissionStatusProviderPtr>& providers) {
+    auto& registry = state();
+    std::vector<PermissionStatusProviderPtr> replaced;
+    replaced.reserve(providers.size());
+    {
+        const std::lock_guard guard(registry.lock);
+        auto& table = registry.table();
+        for (const auto& [pane, provider] : providers) {
+            if (provider) replaced.push_back(std::exchange(table[position(pane)], provider));
+        }
+    }
+}
+
+PermissionStatusProviderPtr PermissionStatusRegistry::provider(KestrumPane pane) {
+    PermissionStatusProviderPtr found;
+    {
+        auto& registry = state();
+        const std::lock_guard guard(registry.lock);
+        found = registry.table()[position(pane)];
+    }
+    if (found) return found;
+    return std::make_shared<const UnsupportedPermissionStatusProvider>();
+}
+
+}  // namespace kestrum
