@@ -60,7 +60,8 @@ public:
 
     // One step: find System Settings, read its frame from the window server and (when
     // trusted) from the accessibility interface, and report what changed. Every poll tick
-    // and every notification runs it as its own task.
+    // and every notification runs it as its own task; such a task still waiting when its
+    // tracking run ends is dropped, so an ended run never reports or makes observers again.
     void attachIfNeeded();
 
     // State of the current run, for observers of the tracker.
@@ -96,6 +97,8 @@ private:
     std::shared_ptr<Timer> pollTimer_;
     bool hasActiveTrackingTarget_ = false;
     int missingAppPollCount_ = 0;
+    // Counts tracking runs (started or stopped), so that steps queued by an ended run are dropped.
+    std::uint64_t run_ = 0;
 };
 
 }  // namespace kestrum
