@@ -1,0 +1,108 @@
+#pragma once
+// The panel's content rendered with Qt Widgets: direction arrow, instruction title, settings
+// and close buttons, and the application card. It shows what the core put into PanelContent
+// and reports the user's presses to the panel's delegate; it decides nothing itself.
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "kestrum/PanelContent.hpp"
+#include "kestrum/ports/PanelWindow.hpp"
+
+class QAbstractButton;
+class QLabel;
+class QVariantAnimation;
+
+namespace kestrum::desktop {
+
+class AppCardWidget;
+
+// Reaches the panel's delegate while the panel window exists. The window clears it when it
+// goes, so that widgets whose deletion is deferred (a drag may still run) call nobody.
+struct DelegateLink {
+    PanelWindowDelegate* delegate = nullptr;
+};
+
+// Sizes in logical pixels (points), radii, strokes and opacities of the panel.
+struct PanelMetrics {
+    static constexpr int topPadding = 8;
+    static constexpr int bottomPadding = 12;
+    static constexpr int sidePadding = 12;
+    static constexpr int columnSpacing = 6;
+    static constexpr int headerSpacing = 3;
+    static constexpr int titleFontSize = 14;
+    static constexpr int directionIconFontSize = 14;
+    static constexpr int settingsSymbolFontSize = 15;
+    static constexpr int closeSymbolFontSize = 18;
+    static constexpr qreal cornerRadius = 18;
+    static constexpr qreal strokeOpacity = 0.14;
+    // Stands in for the translucent material behind the content.
+    static constexpr qreal materialOpacity = 0.82;
+    static constexpr qreal buttonSecondaryOpacity = 0.35;
+    // The secondary foreground colour is the primary one at this opacity.
+    static constexpr qreal secondaryForegroundOpacity = 0.5;
+};
+
+// The title runs as Qt rich text: bold, italic, code and links styled, whitespace and line
+// breaks kept, every character of the runs escaped.
+QString titleHtml(const std::vector<StyledRun>& runs);
+
+// The arrow beside the title; animates between its resting and its dragging pose.
+class DirectionIconWidget : public QWidget {
+public:
+    explicit DirectionIconWidget(QWidget* parent = nullptr);
+    ~DirectionIconWidget() override;
+    // Moves to the pose, animated over the pose's duration unless `animated` is false.
+    void setPose(const HeaderDirectionIconPose& pose, bool animated);
+    const HeaderDirectionIconPose& targetPose() const { return target_; }
+    // What is drawn right now (rotation in degrees, downward shift, scale).
+    double displayedRotation() const { return rotation_; }
+    double displayedOffsetY() const { return offsetY_; }
+    double displayedScale() const { return scale_; }
+    bool isAnimating() const;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    HeaderDirectionIconPose target_;
+    double rotation_;
+    double offsetY_;
+    double scale_;
+    QVariantAnimation* animation_;
+};
+
+class PanelContentWidget : public QWidget {
+public:
+    explicit PanelContentWidget(std::shared_ptr<DelegateLink> link, QWidget* parent = nullptr);
+    ~PanelContentWidget() override;
+
+    void setContent(const PanelContent& content);
+    const PanelContent& content() const { return content_; }
+    // The height the content needs at `width` (the title wraps, everything else is fixed).
+    int fittingHeight(int width) const;
+
+    QLabel* titleLabel() const { return title_; }
+    QAbstractButton* settingsButton() const { return settingsButton_; }
+    QAbstractButton* closeButton() const { return closeButton_; }
+    DirectionIconWidget* directionIcon() const { return icon_; }
+    // Null while the content has no card.
+    AppCardWidget* card() const { return card_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::shared_ptr<DelegateLink> link_;
+    PanelContent content_;
+    bool hasContent_ = false;
+    DirectionIconWidget* icon_;
+    QLabel* title_;
+    QAbstractButton* settingsButton_;
+    QAbstractButton* closeButton_;
+    AppCardWidget* card_ = nullptr;
+};
+
+}  // namespace kestrum::desktop

@@ -1,0 +1,59 @@
+#pragma once
+// The floating panel's window on a Qt desktop: frameless, above other windows, never takes the
+// focus, shown without activating, on every workspace and without a taskbar entry. Frames come
+// and go in the system's bottom-left global space and are converted with the primary screen.
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+#include "kestrum/ports/PanelWindow.hpp"
+
+namespace kestrum::desktop {
+
+class PanelContentWidget;
+struct DelegateLink;
+
+class QtPanelWindow final : public PanelWindow {
+public:
+    QtPanelWindow(Size initialContentSize, PanelWindowDelegate& delegate);
+    ~QtPanelWindow() override;
+    QtPanelWindow(const QtPanelWindow&) = delete;
+    QtPanelWindow& operator=(const QtPanelWindow&) = delete;
+
+    void setContent(const PanelContent& content) override;
+    double fittingHeight(double width, double heightLimit) override;
+    Rect frame() const override;
+    void setFrame(const Rect& frame, bool display) override;
+    void setContentSize(Size size) override;
+    void orderFrontRegardless() override;
+    void orderBack() override;
+    void close() override;
+    void setAlphaValue(double alpha) override;
+    double alphaValue() const override;
+    void setIgnoresMouseEvents(bool ignores) override;
+    void center() override;
+
+    QWidget* widget() const;
+    PanelContentWidget* content() const;
+    bool ignoresMouseEvents() const { return ignoresMouse_; }
+
+private:
+    class Window;
+    void applyFrame();
+
+    std::shared_ptr<DelegateLink> link_;
+    QPointer<Window> window_;
+    PanelContentWidget* content_ = nullptr;
+    Rect frame_;
+    bool ignoresMouse_ = false;
+};
+
+class QtPanelWindowFactory final : public PanelWindowFactory {
+public:
+    std::unique_ptr<PanelWindow> makePanelWindow(Size initialContentSize, PanelWindowDelegate& delegate) override;
+};
+
+// The primary screen's geometry in Qt's coordinates (an 1440 x 900 stand-in without screens).
+Rect primaryScreenGeometry();
+
+}  // namespace kestrum::desktop

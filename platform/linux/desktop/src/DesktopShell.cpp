@@ -1,0 +1,92 @@
+#include "kestrum/desktop/DesktopShell.hpp"
+
+#include <QApplication>
+#include <QScreen>
+#include <cstdlib>
+
+#include "kestrum/desktop/QtApplication.hpp"
+#include "kestrum/desktop/QtPanelWindow.hpp"
+#include "kestrum/desktop/ScreenSpace.hpp"
+#include "kestrum/linux/LinuxApplication.hpp"
+#include "kestrum/ports/Platform.hpp"
+
+namespace kestrum::desktop {
+namespace {
+
+void dropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+bool hasEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+Rect rectFrom(const QRect& rect) {
+    return Rect{double(rect.x()), double(rect.y()), double(rect.width()), double(rect.height())};
+}
+
+}  // namespace
+
+QApplication& ensureQtApplication() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+    qInstallMessageHandler(dropMessage);
+    if (!hasEnvironment("QT_QPA_PLATFORM") && !hasEnvironment("DISPLAY") && !hasEnvironment("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Qt keeps references to both for the application's life.
+    static int argc = 1;
+    static char name[] = "KestrumHelper";
+    static char* argv[] = {name, nullptr};
+    // Lives until the process ends; its destruction at exit would outlive the windows' owners.
+    auto* application = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return *application;
+}
+
+bool installDesktopShell() {
+    Platform ports = platform();
+    auto loop = std::dynamic_pointer_cast<LinuxMainLoop>(ports.mainLoop);
+    if (!loop) return false;
+    ensureQtApplication();
+
+    const auto previous = ports.application;
+    ports.application = std::make_shared<QtApplication>(loop);
+    ports.panelWindows = std::make_shared<QtPanelWindowFactory>();
+    ports.windowServer = std::make_shared<QtScreensWindowServer>(ports.windowServer);
+    installPlatform(ports);
+
+    if (auto* posix = dynamic_cast<LinuxApplication*>(previous.get())) posix->stop();
+    return true;
+}
+
+std::optional<LooseValue> QtScreensWindowServer::copyWindowList(std::uint32_t options,
+                                                                std::uint32_t relativeToWindow) {
+    return inner_ ? inner_->copyWindowList(options, relativeToWindow) : std::nullopt;
+}
+
+Rect QtScreensWindowServer::displayBounds(std::uint32_t displayIdentifier) {
+    const auto screens = QGuiApplication::screens();
+    if (displayIdentifier >= 1 && displayIdentifier <= static_cast<std::uint32_t>(screens.size())) {
+        const Rect primary = primaryScreenGeometry();
+        const Rect bounds = rectFrom(screens[static_cast<int>(displayIdentifier - 1)]->geometry());
+        return Rect{bounds.x() - primary.x(), bounds.y() - primary.y(), bounds.width(), bounds.height()};
+    }
+    return inner_ ? inner_->displayBounds(displayIdentifier) : Rect{};
+}
+
+std::vector<ScreenDescription> QtScreensWindowServer::screens() {
+    const Rect primary = primaryScreenGeometry();
+    std::vector<ScreenDescription> result;
+    int number = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        ++number;
+        ScreenDescription& description = result.emplace_back();
+        description.frame = bottomLeftFromQtRect(rectFrom(screen->geometry()), primary);
+        description.visibleFrame = bottomLeftFromQtRect(rectFrom(screen->availableGeometry()), primary);
+        description.displayNumber.emplace(std::int64_t{number});
+    }
+    return result;
+}
+
+}  // namespace kestrum::desktop
+
+extern "C" int kestrum_install_desktop_shell() { return kestrum::desktop::installDesktopShell() ? 1 : 0; }
