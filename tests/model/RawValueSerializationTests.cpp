@@ -42,14 +42,3 @@ TEST(RawValueSerialization, AnythingButAnExactRawValueIsADataErrorNamingTypeAndT
     // A string with an embedded NUL is not the raw value it starts with.
     EXPECT_FALSE(decodeRawValue<KestrumPane>(std::string_view("microphone\0x", 12)));
 }
-
-TEST(RawValueSerialization, CaseOrderIsTheDeclarationOrder) {
-    const auto states = allCases<PermissionAuthorizationState>();
-    ASSERT_EQ(states.size(), 4u);
-    EXPECT_EQ(states[0], PermissionAuthorizationState::granted);
-    EXPECT_EQ(states[3], PermissionAuthorizationState::checking);
-    const auto capabilities = allCases<PermissionStatusCapability>();
-    ASSERT_EQ(capabilities.size(), 2u);
-    EXPECT_EQ(capabilities[0], PermissionStatusCapability::preflightSupported);
-    EXPECT_EQ(rawValue(PermissionStatusCapability::unsupported), "unsupported");
-}
