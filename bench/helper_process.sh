@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Whole-process timing of the helper against a floor: a minimal C++ program that writes one
+# line (bench/minimal_line.cpp, compiled here with the same compiler and optimisation).
+# Reports the median of each command and the ratio of the helper's medians to the floor's.
+#
+# Usage: bench/helper_process.sh [path/to/KestrumHelper] [rounds] [runs per round]
+#   default helper: build/default/bin/KestrumHelper; default 10 rounds of 30 runs
+# Needs hyperfine, python3 and a C++ compiler.
+# The target is `status` within 1.5 x the floor; the script exits 1 when it is missed
+# (set KESTRUM_BENCH_REPORT_ONLY=1 to always exit 0).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+helper=$(realpath "${1:-$root/build/default/bin/KestrumHelper}")
+rounds=${2:-10}
+runs=${3:-30}
+[[ -x $helper ]] || { echo "helper not found: $helper" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"${CXX:-c++}" -std=c++20 -O2 -g -o "$work/minimal_line" "$root/bench/minimal_line.cpp"
+
+# `open` hands the URL to the desktop's opener. A throwaway XDG configuration maps the settings
+# scheme to a handler that does nothing, so no real application starts and nothing of the
+# user's configuration is touched.
+export XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
+mkdir -p "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+cat >"$XDG_DATA_HOME/applications/kestrum-settings-sink.desktop" <<'DESKTOP'
+[Desktop Entry]
+Type=Application
+Name=Settings URL sink
+Exec=true %u
+NoDisplay=true
+MimeType=x-scheme-handler/x-apple.systempreferences;
+DESKTOP
+printf '[Default Applications]\nx-scheme-handler/x-apple.systempreferences=kestrum-settings-sink.desktop\n' \
+    >"$XDG_CONFIG_HOME/mimeapps.list"
+
+# Sanity: every command must write its line and exit 0 before it is worth timing.
+for command in "$work/minimal_line" "$helper status microphone" "$helper open accessibility"; do
+    line=$($command)
+    [[ $line == '{'*'}' ]] || { echo "unexpected output from $command: $line" >&2; exit 2; }
+done
+
+# The machine is shared, so load drifts: the commands are timed in alternating rounds and the
+# medians are taken over all rounds together.
+for ((round = 0; round < rounds; round++)); do
+    hyperfine --shell=none --warmup 5 --runs "$runs" --style none --export-json "$work/round$round.json" \
+        "$work/minimal_line" "$helper status microphone" "$helper open accessibility" >/dev/null 2>&1
+done
+
+python3 - "$work" "$rounds" "$runs" <<'PY'
+import json, pathlib, statistics, sys
+work, rounds, runs = pathlib.Path(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3])
+times = [[], [], []]
+for path in sorted(work.glob("round*.json")):
+    for i, result in enumerate(json.loads(path.read_text())["results"]):
+        times[i] += result["times"]
+floor, status, open_ = (statistics.median(t) for t in times)
+print(f"{rounds} rounds x {runs} runs per command")
+print(f"{'minimal one-line program':34} median {floor * 1e3:8.3f} ms")
+print(f"{'KestrumHelper status microphone':34} median {status * 1e3:8.3f} ms  ratio {status / floor:.2f}")
+print(f"{'KestrumHelper open accessibility':34} median {open_ * 1e3:8.3f} ms  ratio {open_ / floor:.2f}")
+met = status / floor <= 1.5
+print(f"status target (<= 1.50 x floor): {'met' if met else 'missed'}")
+(work / "met").write_text("1" if met else "0")
+PY
+if [[ ${KESTRUM_BENCH_REPORT_ONLY:-0} != 1 && $(cat "$work/met") != 1 ]]; then
+    exit 1
+fi
