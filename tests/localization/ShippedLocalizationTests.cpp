@@ -1,0 +1,127 @@
+// The string tables that ship in the resource bundle, read the way the library reads them:
+// ICU text services and the built bundle, placed beside the (fake) executable.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "kestrum/InlineMarkdown.hpp"
+#include "kestrum/KestrumLocalizer.hpp"
+#include "kestrum/KestrumPanelView.hpp"
+#include "kestrum/ResourceBundle.hpp"
+#include "kestrum/fakes/FakePlatform.hpp"
+#include "kestrum/fakes/FakeResourceBundle.hpp"
+#include "kestrum/linux/IcuTextServices.hpp"
+
+namespace kestrum {
+namespace {
+
+const std::vector<std::string> kAllKeys{
+    "kestrum.pane.app_management", "kestrum.pane.accessibility",    "kestrum.pane.bluetooth",
+    "kestrum.pane.developer_tools", "kestrum.pane.full_disk_access", "kestrum.pane.input_monitoring",
+    "kestrum.pane.media_apple_music", "kestrum.pane.microphone",    "kestrum.pane.screen_recording",
+    "kestrum.pane.permission",      "kestrum.app.this_app",         "kestrum.panel.title",
+    "kestrum.drag.label",           "kestrum.button.granted",       "kestrum.button.grant",
+    "kestrum.button.open",          "kestrum.button.checking"};
+
+class ShippedLocalizationTest : public ::testing::Test {
+protected:
+    fakes::FakePlatform fake;
+    std::shared_ptr<IcuTextServices> icu = std::make_shared<IcuTextServices>(
+        [this](const char* name) -> std::optional<std::string> {
+            auto it = environment.find(name);
+            if (it == environment.end()) return std::nullopt;
+            return it->second;
+        });
+    std::map<std::string, std::string> environment{{"LANG", "en_US.UTF-8"}};
+
+    void SetUp() override {
+        fakes::mirrorDirectory(*fake.fileSystem, std::string(resourceBundleBuildPath()),
+                               fakes::besideMainBundle(*fake.fileSystem));
+        Platform ports = platform();
+        ports.textServices = icu;
+        installPlatform(ports);
+    }
+
+    ResourceBundle bundle() {
+        auto module = resourceBundleModule();
+        EXPECT_TRUE(module);
+        return *module;
+    }
+};
+
+TEST_F(ShippedLocalizationTest, ShipsTheExpectedLocalizations) {
+    EXPECT_EQ(bundle().localizations(), (std::vector<std::string>{"de", "en", "es", "fr", "it", "ja", "ko", "pt-BR",
+                                                                  "zh-Hans", "zh-Hant"}));
+}
+
+TEST_F(ShippedLocalizationTest, EveryTableIsCompleteAndItsTitleStylesBothNames) {
+    for (const auto& id : bundle().localizations()) {
+        SCOPED_TRACE(id);
+        const auto directory = bundle().pathForResource(id, "lproj");
+        ASSERT_TRUE(directory);
+        const auto text = fake.fileSystem->readFile(*directory + "/Localizable.strings");
+        ASSERT_TRUE(text);
+        const auto parsed = StringsTable::parse(*text);
+        ASSERT_FALSE(parsed.error) << parsed.error->line << ": " << parsed.error->message;
+        for (const auto& key : kAllKeys) {
+            const auto value = parsed.table->lookup(key);
+            ASSERT_TRUE(value) << key;
+            EXPECT_FALSE(value->empty()) << key;
+        }
+        EXPECT_EQ(parsed.table->entries().size(), kAllKeys.size());
+
+        // Both names come out bold and exactly once, whatever the language's word order.
+        const auto title = *parsed.table->lookup("kestrum.panel.title");
+        const auto pane = *parsed.table->lookup("kestrum.pane.media_apple_music");
+        const auto runs = headerTitle(title, "Tazel", pane);
+        std::vector<std::string> strong;
+        for (const auto& run : runs) {
+            if (run.strong) strong.push_back(run.text);
+            EXPECT_FALSE(run.emphasis || run.code || run.link) << run.text;
+        }
+        EXPECT_EQ(strong, (std::vector<std::string>{"Tazel", pane}));
+        EXPECT_EQ(plainText(runs).find("**"), std::string::npos);
+    }
+}
+
+TEST_F(ShippedLocalizationTest, PreferenceListsUseLikelyScripts) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(KestrumLocalizer::localizationPreferences("zh_TW"), (V{"zh-TW", "zh-Hant", "zh"}));
+    EXPECT_EQ(KestrumLocalizer::localizationPreferences("zh-Hant-HK"), (V{"zh-Hant-HK", "zh-Hant", "zh"}));
+    EXPECT_EQ(KestrumLocalizer::localizationPreferences("zh"), (V{"zh", "zh-Hans"}));
+    EXPECT_EQ(KestrumLocalizer::localizationPreferences("en"), (V{"en", "en-Latn"}));
+    EXPECT_EQ(KestrumLocalizer::localizationPreferences("en_US"), KestrumLocalizer::localizationPreferences("en-US"));
+    EXPECT_EQ(KestrumLocalizer::localizationPreferences("en_US"), (V{"en-US", "en-Latn", "en"}));
+    EXPECT_EQ(KestrumLocalizer::localizationPreferences("sr"), (V{"sr", "sr-Cyrl"}));
+}
+
+TEST_F(ShippedLocalizationTest, IdentifiersFindTheirLanguage) {
+    const std::map<std::string, std::string> accessibility{
+        {"de", "Bedienungshilfen"}, {"de_AT", "Bedienungshilfen"}, {"fr-CA", "Accessibilité"},
+        {"es_MX", "Accesibilidad"},  {"it", "Accessibilità"},      {"ja_JP", "アクセシビリティ"},
+        {"ko-KR", "손쉬운 사용"},    {"pt", "Acessibilidade"},     {"pt_BR", "Acessibilidade"},
+        {"zh_TW", "輔助使用"},       {"zh-HK", "輔助使用"},        {"zh-Hant-HK", "輔助使用"},
+        {"zh", "辅助功能"},          {"zh_CN", "辅助功能"},        {"zh-Hans-SG", "辅助功能"},
+        {"en_GB", "Accessibility"},
+    };
+    for (const auto& [id, title] : accessibility) {
+        EXPECT_EQ(localizedTitle(KestrumPane::accessibility, id), title) << id;
+    }
+    EXPECT_EQ(localizedTitle(KestrumPane::fullDiskAccess, "zh_TW"), "完整磁碟取用權限");
+    EXPECT_EQ(localizedTitle(KestrumPane::mediaAppleMusic, std::nullopt), "Media & Apple Music");
+}
+
+TEST_F(ShippedLocalizationTest, WithoutIdentifierTheUserLanguagesDecide) {
+    environment = {{"LANG", "de_DE.UTF-8"}};
+    EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "Mikrofon");
+    EXPECT_EQ(localizedTitle(KestrumPane::microphone, ""), "Mikrofon");
+    // An identifier that fits no localization also falls back to them.
+    EXPECT_EQ(localizedTitle(KestrumPane::microphone, "sv_SE"), "Mikrofon");
+    environment = {{"LANG", "sv_SE.UTF-8"}, {"LANGUAGE", "sv:fi"}};
+    EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "Microphone");
+    environment = {{"LANG", "sv_SE.UTF-8"}, {"LANGUAGE", "sv:ja"}};
+    EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "マイク");
+}
+
+}  // namespace
+}  // namespace kestrum
