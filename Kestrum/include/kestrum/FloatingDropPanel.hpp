@@ -70,7 +70,8 @@ public:
     // The critically damped spring's progress after `elapsed` seconds, in [0, 1].
     static double launchProgress(double elapsed);
 
-    // The window, for the plain operations the controller performs on it.
+    // The window, for the plain operations the controller performs on it. The panel owns it; the
+    // close button ends the flow, so the window can be released from inside that delegate call.
     PanelWindow& window() { return *window_; }
     const PanelWindow& window() const { return *window_; }
 
