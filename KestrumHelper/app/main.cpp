@@ -1,0 +1,35 @@
+// The helper's entry point: installs the Linux shell's ports, posts the one task that runs the
+// command and runs the application's event loop.
+#include <signal.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kestrum/helper/KestrumHelperRunner.hpp"
+#include "kestrum/linux/LinuxMainLoop.hpp"
+#include "kestrum/linux/LinuxSystemPlatform.hpp"
+
+int main(int argc, char** argv) {
+    // A host that stops reading must not end the helper; failed writes are ignored instead.
+    ::signal(SIGPIPE, SIG_IGN);
+
+    kestrum::installPlatform(kestrum::makeLinuxSystemPlatform(std::make_shared<kestrum::LinuxMainLoop>()));
+    kestrum::helperKeepAliveSeconds = 300;
+
+    auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    kestrum::platform().mainLoop->post([runner, arguments] { runner->run(arguments); });
+
+    // The desktop shell may install an application of its own while the first loop runs and
+    // stop that loop; its application then takes over the process.
+    std::shared_ptr<kestrum::Application> ran;
+    for (;;) {
+        auto application = kestrum::platform().application;
+        if (!application || application == ran) break;
+        ran = application;
+        application->run();
+    }
+    return 0;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The object that runs one invocation of the helper.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kestrum/helper/HelperCommand.hpp"
+#include "kestrum/helper/HelperOutput.hpp"
+
+namespace kestrum {
+
+class KestrumController;
+
+// Seconds the authorize action keeps the process alive; read when the action schedules its
+// keep-alive. Set at start-up; main thread only.
+extern double helperKeepAliveSeconds;
+
+// Exit codes of the helper.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+
+class KestrumHelperRunner : public std::enable_shared_from_this<KestrumHelperRunner> {
+public:
+    // Set by authorize and kept for the rest of the process.
+    std::shared_ptr<KestrumController> controller;
+
+    // Runs the invocation on the main thread. For status, open and every parse error it
+    // writes the line and ends the process through the Output port; for authorize it returns
+    // with the flow started and the keep-alive scheduled.
+    void run(const std::vector<std::string>& arguments);
+
+private:
+    void run(const HelperCommand& command);
+    static void finish(const HelperOutput& output, int exitCode);
+};
+
+}  // namespace kestrum

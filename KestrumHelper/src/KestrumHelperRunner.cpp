@@ -1,0 +1,62 @@
+#include "kestrum/helper/KestrumHelperRunner.hpp"
+
+#include "AuthorizeCommand.hpp"
+#include "kestrum/KestrumScreenRecordingStatus.hpp"
+#include "kestrum/PermissionStatusRegistry.hpp"
+#include "kestrum/SettingsURLs.hpp"
+#include "kestrum/SystemSettings.hpp"
+#include "kestrum/ports/Platform.hpp"
+
+namespace kestrum {
+
+double helperKeepAliveSeconds = 300;
+
+namespace {
+
+constexpr std::string_view kUnknownKind = "unknown";
+constexpr std::string_view kFullDiskAccessRefusal =
+    "Full Disk Access status must be checked by the target app process.";
+
+}  // namespace
+
+void KestrumHelperRunner::finish(const HelperOutput& output, int exitCode) {
+    writeOutput(output);
+    platform().output->exitProcess(exitCode);
+}
+
+void KestrumHelperRunner::run(const std::vector<std::string>& arguments) {
+    // The screen-recording provider is not in the registry's default table.
+    KestrumScreenRecordingStatus::registerProvider();
+
+    auto parsed = parseCommand(arguments);
+    if (const auto* error = std::get_if<ParseCommandError>(&parsed)) {
+        finish(HelperOutput{false, std::string(kUnknownKind), std::nullopt, error->message}, kExitUsage);
+        return;
+    }
+    run(std::get<HelperCommand>(parsed));
+}
+
+void KestrumHelperRunner::run(const HelperCommand& command) {
+    const KestrumPane pane = command.kind();
+    const std::string kind(rawValue(pane));
+
+    if (const auto* authorize = std::get_if<HelperCommand::Authorize>(&command.value)) {
+        runAuthorize(*this, pane, authorize->appURL);
+        return;
+    }
+    if (std::holds_alternative<HelperCommand::Open>(command.value)) {
+        // Whether the platform accepted the URL does not change the answer.
+        SystemSettings::open(settingsURL(pane));
+        finish(HelperOutput{true, kind, std::nullopt, std::nullopt}, kExitSuccess);
+        return;
+    }
+    if (pane == KestrumPane::fullDiskAccess) {
+        // Only the target application's own process can read this state.
+        finish(HelperOutput{false, kind, std::nullopt, std::string(kFullDiskAccessRefusal)}, kExitRefused);
+        return;
+    }
+    const auto state = PermissionStatusRegistry::provider(pane)->authorizationState();
+    finish(HelperOutput{true, kind, std::string(rawValue(state)), std::nullopt}, kExitSuccess);
+}
+
+}  // namespace kestrum

@@ -1,0 +1,13 @@
+#pragma once
+// The ports of the Linux shell that need no display: installed by the helper at start-up.
+#include <memory>
+
+#include "kestrum/linux/LinuxMainLoop.hpp"
+#include "kestrum/ports/Platform.hpp"
+
+namespace kestrum {
+
+// Every port but the text services and the panel windows, which come with the desktop shell.
+Platform makeLinuxSystemPlatform(std::shared_ptr<LinuxMainLoop> loop);
+
+}  // namespace kestrum

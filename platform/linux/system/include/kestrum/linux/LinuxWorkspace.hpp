@@ -1,0 +1,42 @@
+#pragma once
+// Launching and opening URLs on a Linux desktop without a display connection.
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "kestrum/ports/Workspace.hpp"
+
+namespace kestrum {
+
+// Starts `program` (looked up in PATH) with `arguments`, without waiting for it: standard
+// input, output and error lead to /dev/null (so nothing it prints reaches the helper's one
+// line, and the host's pipe is not held open by it), the signal mask and SIGPIPE's
+// disposition are reset. The child's id, or nothing when it could not be started.
+std::optional<pid_t> spawnDetached(const std::string& program, const std::vector<std::string>& arguments);
+
+class LinuxWorkspace : public Workspace {
+public:
+    explicit LinuxWorkspace(std::string urlOpener = "xdg-open") : urlOpener_(std::move(urlOpener)) {}
+
+    // Starts an executable file at the URL's path; anything else (an application bundle does
+    // not exist on Linux) is silently not launched.
+    void launchApplication(const URL& applicationURL) override;
+    // Hands the URL to the URL opener; true when the opener could be started.
+    bool openURL(const URL& url) override;
+    // Without a display connection no process can be tied to a bundle identifier: none.
+    std::vector<RunningApplication> runningApplications(std::string_view bundleIdentifier) override;
+    // A live process, without bundle identifier.
+    std::optional<RunningApplication> runningApplication(std::int32_t processIdentifier) override;
+    // Activation needs a window manager: nothing happens.
+    void activateIgnoringOtherApps(const RunningApplication& application) override;
+    // Unknown without a display connection.
+    std::optional<RunningApplication> frontmostApplication() override;
+    // No activation is ever observed; the subscription does nothing.
+    Subscription observeApplicationActivation(std::function<void()> handler) override;
+
+private:
+    std::string urlOpener_;
+};
+
+}  // namespace kestrum

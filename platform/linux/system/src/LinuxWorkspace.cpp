@@ -1,0 +1,108 @@
+#include "kestrum/linux/LinuxWorkspace.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace kestrum {
+namespace {
+
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        okay_ = posix_spawn_file_actions_init(&actions_) == 0;
+        if (!okay_) return;
+        attributesReady_ = posix_spawnattr_init(&attributes_) == 0;
+        okay_ = attributesReady_;
+        for (int descriptor = 0; okay_ && descriptor <= 2; ++descriptor) {
+            okay_ = posix_spawn_file_actions_addopen(&actions_, descriptor, "/dev/null",
+                                                     descriptor == 0 ? O_RDONLY : O_WRONLY, 0) == 0;
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        okay_ = okay_ && posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
+                posix_spawnattr_setsigdefault(&attributes_, &defaults) == 0 &&
+                posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions_);
+        if (attributesReady_) posix_spawnattr_destroy(&attributes_);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    bool okay() const { return okay_; }
+    const posix_spawn_file_actions_t* actions() const { return &actions_; }
+    const posix_spawnattr_t* attributes() const { return &attributes_; }
+
+private:
+    posix_spawn_file_actions_t actions_{};
+    posix_spawnattr_t attributes_{};
+    bool attributesReady_ = false;
+    bool okay_ = false;
+};
+
+bool hasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
+}  // namespace
+
+std::optional<pid_t> spawnDetached(const std::string& program, const std::vector<std::string>& arguments) {
+    if (program.empty() || hasNul(program)) return std::nullopt;
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 2);
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& argument : arguments) {
+        if (hasNul(argument)) return std::nullopt;
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    const SpawnSetup setup;
+    if (!setup.okay()) return std::nullopt;
+    pid_t child = -1;
+    // The child is not waited for: the helper ends long before a desktop opener does, and
+    // the opener is then adopted and reaped by the system.
+    if (::posix_spawnp(&child, program.c_str(), setup.actions(), setup.attributes(), argv.data(), environ) != 0) {
+        return std::nullopt;
+    }
+    return child;
+}
+
+void LinuxWorkspace::launchApplication(const URL& applicationURL) {
+    if (!applicationURL.isFileURL()) return;
+    const std::string path = applicationURL.path();
+    struct stat info {};
+    if (hasNul(path) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::access(path.c_str(), X_OK) != 0) {
+        return;
+    }
+    spawnDetached(path, {});
+}
+
+bool LinuxWorkspace::openURL(const URL& url) { return spawnDetached(urlOpener_, {url.absoluteString()}).has_value(); }
+
+std::vector<RunningApplication> LinuxWorkspace::runningApplications(std::string_view) { return {}; }
+
+std::optional<RunningApplication> LinuxWorkspace::runningApplication(std::int32_t processIdentifier) {
+    if (processIdentifier <= 0) return std::nullopt;
+    // A process we may not signal (EPERM) still exists.
+    if (::kill(processIdentifier, 0) != 0 && errno != EPERM) return std::nullopt;
+    return RunningApplication{processIdentifier, std::nullopt, ActivationPolicy::regular};
+}
+
+void LinuxWorkspace::activateIgnoringOtherApps(const RunningApplication&) {}
+
+std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() { return std::nullopt; }
+
+Subscription LinuxWorkspace::observeApplicationActivation(std::function<void()>) { return Subscription{}; }
+
+}  // namespace kestrum

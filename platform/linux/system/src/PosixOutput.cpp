@@ -1,0 +1,79 @@
+#include "kestrum/linux/PosixOutput.hpp"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+namespace kestrum {
+namespace {
+
+// Keeps SIGPIPE from ending the process while a write to a reader-less pipe fails with EPIPE,
+// whatever the process's disposition; a SIGPIPE the write raised is taken back afterwards.
+class SigpipeGuard {
+public:
+    SigpipeGuard() {
+        sigemptyset(&pipeSet_);
+        sigaddset(&pipeSet_, SIGPIPE);
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        blocked_ = pthread_sigmask(SIG_BLOCK, &pipeSet_, &previous_) == 0;
+    }
+    ~SigpipeGuard() {
+        if (!blocked_) return;
+        if (raised && !wasPending_) {
+            const timespec zero{};
+            while (sigtimedwait(&pipeSet_, nullptr, &zero) < 0 && errno == EINTR) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+    bool raised = false;
+
+private:
+    sigset_t pipeSet_{};
+    sigset_t previous_{};
+    bool wasPending_ = false;
+    bool blocked_ = false;
+};
+
+}  // namespace
+
+void writeAllToDescriptor(int descriptor, std::string_view bytes) {
+    SigpipeGuard guard;
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+            continue;
+        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd waiting{descriptor, POLLOUT, 0};
+            while (::poll(&waiting, 1, -1) < 0 && errno == EINTR) {
+            }
+            if ((waiting.revents & (POLLERR | POLLNVAL)) != 0) return;
+            continue;  // POLLHUP is answered by the next write with EPIPE
+        }
+        if (written < 0 && errno == EPIPE) guard.raised = true;
+        return;  // EPIPE, EBADF, ENOSPC, EIO...: the bytes cannot be delivered
+    }
+}
+
+void PosixOutput::writeStandardOutput(std::string_view bytes) { writeAllToDescriptor(outputDescriptor_, bytes); }
+
+void PosixOutput::writeStandardError(std::string_view bytes) { writeAllToDescriptor(errorDescriptor_, bytes); }
+
+void PosixOutput::exitProcess(int code) {
+    std::fflush(nullptr);  // nothing of ours is buffered; a library's stdio might be
+    ::_exit(code);
+}
+
+}  // namespace kestrum
