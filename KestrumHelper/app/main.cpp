@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "kestrum/desktop/DesktopShellLoader.hpp"
+#include "kestrum/helper/AuthorizePorts.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/linux/LinuxMainLoop.hpp"
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
@@ -16,6 +18,10 @@ int main(int argc, char** argv) {
 
     kestrum::installPlatform(kestrum::makeLinuxSystemPlatform(std::make_shared<kestrum::LinuxMainLoop>()));
     kestrum::helperKeepAliveSeconds = 300;
+    // authorize shows its panel through the desktop shell beside the executable.
+    kestrum::prepareAuthorizePorts = [] {
+        kestrum::desktop::prepareDesktopShell(kestrum::platform().fileSystem->mainBundlePath());
+    };
 
     auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
     std::vector<std::string> arguments;

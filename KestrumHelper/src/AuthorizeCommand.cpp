@@ -3,16 +3,32 @@
 #include <memory>
 #include <string>
 
+#include "kestrum/KestrumController.hpp"
 #include "kestrum/PermissionStatusRegistry.hpp"
+#include "kestrum/helper/AuthorizePorts.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/ports/Platform.hpp"
 
 namespace kestrum {
 
+std::function<void()> prepareAuthorizePorts;
+
+namespace {
+// The launch animation starts from a square of this side centred on the pointer.
+constexpr double pointerSquareSide = 32;
+}  // namespace
+
 void runAuthorize(KestrumHelperRunner& runner, KestrumPane pane, const URL& appURL) {
-    // The flow itself (controller, accessory presence, panel at the pointer) joins here;
-    // until then the action reports the state and keeps the process alive.
-    static_cast<void>(appURL);
+    if (prepareAuthorizePorts) prepareAuthorizePorts();
+    // Read after the preparation: it may have replaced the application.
+    const auto application = platform().application;
+
+    runner.controller = KestrumController::create(KestrumConfiguration({appURL}, false, std::nullopt));
+    application->setActivationPolicy(ActivationPolicy::accessory);
+    const Point pointer = application->mouseLocation();
+    const Rect source{pointer.x - pointerSquareSide / 2, pointer.y - pointerSquareSide / 2, pointerSquareSide,
+                      pointerSquareSide};
+    runner.controller->authorize(pane, {appURL}, source);
 
     HelperOutput output{true, std::string(rawValue(pane)), std::nullopt, std::nullopt};
     // Full disk access is left to the target application's own process.
@@ -21,13 +37,15 @@ void runAuthorize(KestrumHelperRunner& runner, KestrumPane pane, const URL& appU
     }
     writeOutput(output);
 
-    // The work item must neither keep the runner alive nor fail once it is gone.
+    // The work item must neither keep the runner alive nor fail once it is gone. The delay is
+    // read now, so a changed keep-alive applies to the next authorize.
     std::weak_ptr<KestrumHelperRunner> weakRunner = runner.weak_from_this();
     platform().mainLoop->scheduleOnce(helperKeepAliveSeconds, [weakRunner] {
         if (auto strongRunner = weakRunner.lock(); strongRunner && strongRunner->controller) {
-            // The flow's panel is closed here, without returning the focus, once the flow exists.
+            strongRunner->controller->closePanel(false);
         }
-        platform().application->terminate();
+        // The application current when the time is up ends the process, exit code 0.
+        if (const auto current = platform().application) current->terminate();
     });
 }
 

@@ -65,8 +65,14 @@ TEST_F(PanelContentWidgetTest, LongTitleWrapsAndTheHeightFollowsTheWidth) {
     const int wide = widget.fittingHeight(1400);
     const int narrow = widget.fittingHeight(300);
     EXPECT_GT(narrow, wide);
-    EXPECT_GT(widget.titleLabel()->heightForWidth(200), widget.titleLabel()->heightForWidth(1200));
-    EXPECT_TRUE(widget.titleLabel()->wordWrap());
+    EXPECT_GT(widget.titleView()->heightForWidth(200), widget.titleView()->heightForWidth(1200));
+    EXPECT_EQ(widget.titleView()->lineCount(1400), 1);
+    EXPECT_GT(widget.titleView()->lineCount(200), 2);
+    // A word wider than the line is broken rather than cut off.
+    PanelContent oneWord;
+    oneWord.headerTitle = {{"Bildschirmaufnahmeberechtigung", true, false, false, std::nullopt}};
+    widget.setContent(oneWord);
+    EXPECT_GT(widget.titleView()->lineCount(60), 1);
 }
 
 TEST_F(PanelContentWidgetTest, ShowsTheSettingsButtonOnlyWhenAsked) {

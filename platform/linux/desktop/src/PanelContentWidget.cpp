@@ -2,12 +2,17 @@
 
 #include <QEasingCurve>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QAbstractTextDocumentLayout>
+#include <QEvent>
 #include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QPainterPath>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 #include <QtMath>
+#include <cmath>
 
 #include "SymbolWidgets.hpp"
 #include "kestrum/desktop/AppCardWidget.hpp"
@@ -29,6 +34,71 @@ QString titleHtml(const std::vector<StyledRun>& runs) {
     }
     html += QStringLiteral("</span>");
     return html;
+}
+
+// MARK: - Title
+
+TitleView::TitleView(QWidget* parent) : QWidget(parent), document_(new QTextDocument(this)) {
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    document_->setDocumentMargin(0);
+    QTextOption option = document_->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document_->setDefaultTextOption(option);
+    document_->setDefaultFont(font());
+}
+
+TitleView::~TitleView() = default;
+
+void TitleView::setHtml(const QString& html) {
+    html_ = html;
+    document_->setDefaultFont(font());
+    document_->setHtml(html);
+    updateGeometry();
+    update();
+}
+
+QString TitleView::plainText() const { return document_->toPlainText(); }
+
+void TitleView::layOut(int width) const {
+    if (document_->textWidth() != width) document_->setTextWidth(width);
+}
+
+int TitleView::lineCount(int width) const {
+    layOut(width);
+    int lines = 0;
+    for (QTextBlock block = document_->begin(); block.isValid(); block = block.next()) {
+        if (const QTextLayout* layout = block.layout()) lines += layout->lineCount();
+    }
+    return lines;
+}
+
+int TitleView::heightForWidth(int width) const {
+    layOut(std::max(1, width));
+    return static_cast<int>(std::ceil(document_->size().height()));
+}
+
+QSize TitleView::sizeHint() const {
+    const int idealWidth = static_cast<int>(std::ceil(document_->idealWidth()));
+    return {idealWidth, heightForWidth(std::max(1, idealWidth))};
+}
+
+QSize TitleView::minimumSizeHint() const { return {0, 0}; }
+
+void TitleView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    layOut(width());
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = palette();
+    context.palette.setColor(QPalette::Text, palette().color(QPalette::WindowText));
+    document_->documentLayout()->draw(&painter, context);
+}
+
+void TitleView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) setHtml(html_);
 }
 
 // MARK: - Direction icon
@@ -100,7 +170,7 @@ PanelContentWidget::PanelContentWidget(std::shared_ptr<DelegateLink> link, QWidg
     : QWidget(parent),
       link_(std::move(link)),
       icon_(new DirectionIconWidget(this)),
-      title_(new QLabel(this)),
+      title_(new TitleView(this)),
       settingsButton_(new SymbolButton(Symbol::gear, PanelMetrics::settingsSymbolFontSize,
                                        PanelMetrics::buttonSecondaryOpacity, this)),
       closeButton_(new SymbolButton(Symbol::xmarkCircleFill, PanelMetrics::closeSymbolFontSize,
@@ -110,11 +180,6 @@ PanelContentWidget::PanelContentWidget(std::shared_ptr<DelegateLink> link, QWidg
     QFont titleFont = title_->font();
     titleFont.setPixelSize(PanelMetrics::titleFontSize);
     title_->setFont(titleFont);
-    title_->setTextFormat(Qt::RichText);
-    title_->setWordWrap(true);
-    title_->setTextInteractionFlags(Qt::NoTextInteraction);
-    title_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    title_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     settingsButton_->setObjectName(QStringLiteral("settingsButton"));
     closeButton_->setObjectName(QStringLiteral("closeButton"));
@@ -155,7 +220,7 @@ void PanelContentWidget::setContent(const PanelContent& content) {
     hasContent_ = true;
 
     icon_->setPose(content.icon, animateIcon);
-    title_->setText(titleHtml(content.headerTitle));
+    title_->setHtml(titleHtml(content.headerTitle));
     settingsButton_->setVisible(content.showsSettingsButton);
 
     auto* column = static_cast<QVBoxLayout*>(layout());

@@ -11,7 +11,7 @@
 #include "kestrum/ports/PanelWindow.hpp"
 
 class QAbstractButton;
-class QLabel;
+class QTextDocument;
 class QVariantAnimation;
 
 namespace kestrum::desktop {
@@ -47,6 +47,34 @@ struct PanelMetrics {
 // The title runs as Qt rich text: bold, italic, code and links styled, whitespace and line
 // breaks kept, every character of the runs escaped.
 QString titleHtml(const std::vector<StyledRun>& runs);
+
+// The instruction line: rich text without a line limit that wraps at word boundaries, and
+// inside a word only where the word alone is wider than the line.
+class TitleView : public QWidget {
+public:
+    explicit TitleView(QWidget* parent = nullptr);
+    ~TitleView() override;
+    void setHtml(const QString& html);
+    const QString& html() const { return html_; }
+    QString plainText() const;
+    // Lines the text takes at a width.
+    int lineCount(int width) const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void layOut(int width) const;
+
+    QString html_;
+    QTextDocument* document_;
+};
 
 // The arrow beside the title; animates between its resting and its dragging pose.
 class DirectionIconWidget : public QWidget {
@@ -84,7 +112,7 @@ public:
     // The height the content needs at `width` (the title wraps, everything else is fixed).
     int fittingHeight(int width) const;
 
-    QLabel* titleLabel() const { return title_; }
+    TitleView* titleView() const { return title_; }
     QAbstractButton* settingsButton() const { return settingsButton_; }
     QAbstractButton* closeButton() const { return closeButton_; }
     DirectionIconWidget* directionIcon() const { return icon_; }
@@ -99,7 +127,7 @@ private:
     PanelContent content_;
     bool hasContent_ = false;
     DirectionIconWidget* icon_;
-    QLabel* title_;
+    TitleView* title_;
     QAbstractButton* settingsButton_;
     QAbstractButton* closeButton_;
     AppCardWidget* card_ = nullptr;
