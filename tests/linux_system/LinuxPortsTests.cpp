@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include "TempDirectory.hpp"
+#include "kestrum/linux/LinuxApplication.hpp"
+#include "kestrum/linux/LinuxPermissionQueries.hpp"
+#include "kestrum/linux/LinuxSystemPlatform.hpp"
+#include "kestrum/linux/LinuxWorkspace.hpp"
+
+namespace kestrum {
+namespace {
+
+using testing_support::TempDirectory;
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(LinuxPermissionQueriesTests, AnswersDependOnlyOnTheSandbox) {
+    TempDirectory temp;
+    LinuxPermissionQueries open(temp / "no-marker");
+    EXPECT_TRUE(open.isAccessibilityTrusted());
+    EXPECT_FALSE(open.screenCapturePreflight());
+    EXPECT_EQ(open.audioCaptureAuthorization(), AudioCaptureAuthorization::authorized);
+    std::optional<bool> answer;
+    open.requestAudioCapture([&](bool granted) { answer = granted; });
+    EXPECT_EQ(answer, true);  // answered before the request returns
+
+    LinuxPermissionQueries sandboxed(temp.write("marker", "[Application]\n"));
+    EXPECT_EQ(sandboxed.audioCaptureAuthorization(), AudioCaptureAuthorization::notDetermined);
+    answer.reset();
+    sandboxed.requestAudioCapture([&](bool granted) { answer = granted; });
+    EXPECT_EQ(answer, false);
+    sandboxed.requestAudioCapture(nullptr);  // an empty completion is not called
+}
+
+TEST(LinuxWorkspaceTests, SpawnedChildGetsItsArgumentsAndNoneOfOurDescriptors) {
+    TempDirectory temp;
+    const std::string script = temp.write("record.sh",
+                                          "#!/bin/sh\n"
+                                          "printf '%s|%s' \"$1\" \"$#\" > \"$0.args\"\n"
+                                          "o=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
+                                          "printf '%s' \"$o\" > \"$0.stdio\"\n");
+    ::chmod(script.c_str(), 0755);
+    const std::string url = "x-apple.systempreferences:com.apple.settings.PrivacySecurity.extension?Privacy_Media";
+    const auto pid = spawnDetached(script, {url});
+    ASSERT_TRUE(pid.has_value());
+    EXPECT_EQ(waitFor(*pid), 0);
+    EXPECT_EQ(temp.read("record.sh.args"), url + "|1");
+    EXPECT_EQ(temp.read("record.sh.stdio"), "/dev/null\n/dev/null\n/dev/null");
+
+    EXPECT_FALSE(spawnDetached(temp / "missing", {}).has_value());
+    EXPECT_FALSE(spawnDetached("", {}).has_value());
+    EXPECT_FALSE(spawnDetached(script, {std::string("a\0b", 3)}).has_value());
+}
+
+TEST(LinuxWorkspaceTests, OpenURLReportsWhetherTheOpenerStarted) {
+    EXPECT_TRUE(LinuxWorkspace("true").openURL(*URL::parse("x-apple.systempreferences:x")));
+    EXPECT_FALSE(LinuxWorkspace("kestrum-no-such-opener").openURL(*URL::parse("x-apple.systempreferences:x")));
+}
+
+TEST(LinuxWorkspaceTests, AnswersWhatIsKnownWithoutADisplay) {
+    LinuxWorkspace workspace;
+    EXPECT_TRUE(workspace.runningApplications("com.apple.systempreferences").empty());
+    EXPECT_FALSE(workspace.frontmostApplication().has_value());
+    const auto self = workspace.runningApplication(static_cast<std::int32_t>(::getpid()));
+    ASSERT_TRUE(self.has_value());
+    EXPECT_EQ(self->processIdentifier, ::getpid());
+    EXPECT_FALSE(self->bundleIdentifier.has_value());
+    EXPECT_FALSE(workspace.runningApplication(0).has_value());
+    EXPECT_FALSE(workspace.runningApplication(-1).has_value());
+    EXPECT_FALSE(workspace.runningApplication(INT_MAX).has_value());
+    auto subscription = workspace.observeApplicationActivation([] { FAIL() << "no activation can be seen"; });
+    workspace.activateIgnoringOtherApps(*self);
+    // A bundle that does not exist, and a folder, are not launched.
+    workspace.launchApplication(URL::fileURL("/System/Applications/System Settings.app"));
+    workspace.launchApplication(URL::fileURL("/tmp"));
+}
+
+TEST(LinuxApplicationTests, RunReturnsAfterStopAndTerminateEndsWithZero) {
+    auto loop = std::make_shared<LinuxMainLoop>();
+    LinuxApplication application(loop);
+    int ran = 0;
+    loop->post([&] { ++ran; });
+    loop->post([&] { application.stop(); });
+    application.run();
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(application.mouseLocation(), (Point{0, 0}));
+    application.setActivationPolicy(ActivationPolicy::accessory);
+    EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
+    EXPECT_EXIT(application.terminate(), testing::ExitedWithCode(0), "");
+}
+
+TEST(LinuxSystemPlatformTests, ProvidesEveryPortThatNeedsNoDisplay) {
+    auto loop = std::make_shared<LinuxMainLoop>();
+    const Platform ports = makeLinuxSystemPlatform(loop);
+    EXPECT_EQ(ports.mainLoop, loop);
+    EXPECT_TRUE(ports.workspace && ports.accessibility && ports.windowServer && ports.permissionQueries &&
+                ports.fileSystem && ports.application && ports.output);
+    // The accessibility interface and the window server answer with failures, not crashes.
+    EXPECT_EQ(ports.accessibility->applicationElement(1), nullptr);
+    EXPECT_TRUE(std::holds_alternative<AttributeError>(ports.accessibility->copyAttributeValue(nullptr, "AXMainWindow")));
+    EXPECT_EQ(ports.accessibility->createObserver(1, nullptr), nullptr);
+    EXPECT_FALSE(ports.windowServer->copyWindowList(0, 0).has_value());
+    EXPECT_TRUE(ports.windowServer->screens().empty());
+}
+
+}  // namespace
+}  // namespace kestrum
