@@ -66,6 +66,24 @@ TEST(LinuxMainLoop, NestedDispatchKeepsTheOrderOfTheBatch) {
     EXPECT_EQ(log, (std::vector<int>{1, 2, 3, 99}));
 }
 
+TEST(LinuxMainLoop, ATimerFiredByANestedDispatchIsNotFiredAgainByTheOuterOne) {
+    LinuxMainLoop loop;
+    int first = 0;
+    int second = 0;
+    auto a = loop.scheduleOnce(0, [&] {
+        ++first;
+        loop.dispatch();  // a modal loop inside a timer action
+    });
+    auto b = loop.scheduleRepeating(1e-4, RunLoopMode::defaultMode, [&] { ++second; });
+    const double bothDue = loop.now() + 0.001;
+    while (loop.now() < bothDue) {
+    }
+    loop.dispatch();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 1);
+    b->invalidate();
+}
+
 TEST(LinuxMainLoop, PostsFromOtherThreadsAllRunOnTheLoopThreadInPerThreadOrder) {
     LinuxMainLoop loop;
     constexpr int threads = 4;
@@ -147,6 +165,7 @@ TEST(LinuxMainLoop, OneShotTimersFireOnceInDueOrderAndLeaveTheLoop) {
     EXPECT_EQ(loop.timerCount(), 0u);
 }
 
+// The handles are dropped at once: the loop keeps its timers regardless.
 TEST(LinuxMainLoop, ZeroNegativeAndNonFiniteDelaysFireOnTheNextDispatchInOrder) {
     LinuxMainLoop loop;
     std::vector<int> log;
@@ -157,11 +176,12 @@ TEST(LinuxMainLoop, ZeroNegativeAndNonFiniteDelaysFireOnTheNextDispatchInOrder) 
     EXPECT_EQ(log, (std::vector<int>{1, 2, 3}));
 }
 
+// Common-mode timers fire in the normal loop like default-mode ones.
 TEST(LinuxMainLoop, RepeatingTimerTicksUntilInvalidatedFromItsOwnTick) {
     LinuxMainLoop loop;
     int ticks = 0;
     std::shared_ptr<Timer> timer;
-    timer = loop.scheduleRepeating(0.005, RunLoopMode::defaultMode, [&] {
+    timer = loop.scheduleRepeating(0.005, RunLoopMode::common, [&] {
         if (++ticks == 5) {
             timer->invalidate();
             loop.post([&] { loop.stop(); });
@@ -173,17 +193,6 @@ TEST(LinuxMainLoop, RepeatingTimerTicksUntilInvalidatedFromItsOwnTick) {
     EXPECT_EQ(loop.timerCount(), 0u);
 }
 
-TEST(LinuxMainLoop, CommonModeTimersFireInTheNormalLoopToo) {
-    LinuxMainLoop loop;
-    int ticks = 0;
-    auto timer = loop.scheduleRepeating(0.005, RunLoopMode::common, [&] {
-        if (++ticks == 2) loop.stop();
-    });
-    EXPECT_TRUE(runWithWatchdog(loop));
-    EXPECT_EQ(ticks, 2);
-    timer->invalidate();
-}
-
 TEST(LinuxMainLoop, InvalidatingReleasesWhatTheActionCaptured) {
     LinuxMainLoop loop;
     auto captured = std::make_shared<int>(7);
@@ -193,14 +202,6 @@ TEST(LinuxMainLoop, InvalidatingReleasesWhatTheActionCaptured) {
     EXPECT_FALSE(watch.expired()) << "the loop keeps the timer and its action";
     timer->invalidate();
     EXPECT_TRUE(watch.expired());
-}
-
-TEST(LinuxMainLoop, TheLoopKeepsATimerWhoseHandleWasDropped) {
-    LinuxMainLoop loop;
-    bool fired = false;
-    loop.scheduleOnce(0, [&] { fired = true; });  // handle discarded at once
-    loop.dispatch();
-    EXPECT_TRUE(fired);
 }
 
 TEST(LinuxMainLoop, NextDeadlineFollowsTheEarliestTimerPlusItsTolerance) {
@@ -240,17 +241,6 @@ TEST(LinuxMainLoop, TimerHandlesOutliveTheirLoopSafely) {
     timer->invalidate();
     timer->setTolerance(1);
     EXPECT_DOUBLE_EQ(timer->tolerance(), 0);
-}
-
-TEST(LinuxMainLoop, ClockIsMonotonicSeconds) {
-    LinuxMainLoop loop;
-    double previous = loop.now();
-    for (int i = 0; i < 1000; ++i) {
-        const double current = loop.now();
-        EXPECT_GE(current, previous);
-        previous = current;
-    }
-    EXPECT_GT(previous, 0);
 }
 
 }  // namespace

@@ -49,6 +49,15 @@ protected:
         fake.accessibility->set(window, "AXPosition", topLeft.origin);
         fake.accessibility->set(window, "AXSize", topLeft.size);
     }
+    // System Settings running with its window at (100, 50, 800, 600) top-left, which the
+    // accessibility interface answers too when trusted.
+    void settingsOnScreen(bool trusted) {
+        launchSettings();
+        showWindow(Rect{100, 50, 800, 600});
+        if (!trusted) return;
+        fake.accessibility->trusted = true;
+        setAXWindow(Rect{100, 50, 800, 600});
+    }
     // One poll period on the virtual clock: the tick fires and its step runs.
     void step(int count = 1) {
         for (int i = 0; i < count; ++i) fake.mainLoop->advance(SettingsWindowTracker::pollInterval);
@@ -83,8 +92,7 @@ TEST_F(TrackerTest, CreationDoesNothingUntilTrackingStarts) {
 }
 
 TEST_F(TrackerTest, StartReportsAtOnceThenPollsAt30HzReportingOnlyChanges) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(false);
     tracker->startTracking(false);
 
     EXPECT_EQ(reports, (std::vector<Rect>{Rect{100, 247, 800, 600}})) << "the first step runs at once";
@@ -107,8 +115,7 @@ TEST_F(TrackerTest, StartReportsAtOnceThenPollsAt30HzReportingOnlyChanges) {
 }
 
 TEST_F(TrackerTest, ATickDefersItsStepToItsOwnTask) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(false);
     tracker->startTracking(false);
     showWindow(Rect{200, 50, 800, 600});
 
@@ -123,8 +130,7 @@ TEST_F(TrackerTest, ATickDefersItsStepToItsOwnTask) {
 }
 
 TEST_F(TrackerTest, PromptIsAskedOnlyWhenRequestedAndTrackingStartsWhateverTheAnswer) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(false);
     tracker->startTracking(false);
     EXPECT_EQ(fake.accessibility->promptCount, 0);
 
@@ -135,8 +141,7 @@ TEST_F(TrackerTest, PromptIsAskedOnlyWhenRequestedAndTrackingStartsWhateverTheAn
 }
 
 TEST_F(TrackerTest, RestartLeavesOneTimerAndReReportsAnEqualFrame) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(false);
     tracker->startTracking(false);
     tracker->startTracking(false);
 
@@ -147,10 +152,7 @@ TEST_F(TrackerTest, RestartLeavesOneTimerAndReReportsAnEqualFrame) {
 }
 
 TEST_F(TrackerTest, StopResetsEverythingAndCallsNothing) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
-    fake.accessibility->trusted = true;
+    settingsOnScreen(true);
     tracker->startTracking(false);
     const auto observers = liveObservers();
     ASSERT_EQ(observers.size(), 2u);
@@ -176,8 +178,7 @@ TEST_F(TrackerTest, StopResetsEverythingAndCallsNothing) {
 // --- the end of System Settings ----------------------------------------------------------------
 
 TEST_F(TrackerTest, ElevenMissesThenAHitKeepTrackingAndResetTheCount) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(false);
     tracker->startTracking(false);
 
     quitSettings();
@@ -196,10 +197,7 @@ TEST_F(TrackerTest, ElevenMissesThenAHitKeepTrackingAndResetTheCount) {
 }
 
 TEST_F(TrackerTest, TwelveMissesEndTrackingOnceAfterTheReset) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
-    fake.accessibility->trusted = true;
+    settingsOnScreen(true);
     tracker->startTracking(false);
     const auto observers = liveObservers();
 
@@ -232,8 +230,7 @@ TEST_F(TrackerTest, MissesBeforeSystemSettingsWasEverSeenDoNotCount) {
 }
 
 TEST_F(TrackerTest, TheOwnerMayReleaseTheTrackerWhenTrackingEnds) {
-    launchSettings();
-    showWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(false);
     tracker->startTracking(false);
     std::weak_ptr<SettingsWindowTracker> watch = tracker;
     tracker->onTrackingEnded = [this] { tracker.reset(); };
@@ -252,6 +249,11 @@ TEST_F(TrackerTest, ProhibitedInstancesArePassedOverUnlessAllAreProhibited) {
     launchSettings(3, ActivationPolicy::accessory);
     EXPECT_EQ(tracker->runningSettingsApplication()->processIdentifier, 2);
 
+    fake.windowServer->windowList = LooseValue(LooseList{windowEntry(1, Rect{0, 0, 1000, 800}),
+                                                         windowEntry(2, Rect{100, 50, 800, 600})});
+    tracker->startTracking(false);
+    EXPECT_EQ(tracker->currentFrame(), (Rect{100, 247, 800, 600})) << "the window of the chosen instance";
+
     quitSettings();
     launchSettings(1, ActivationPolicy::prohibited);
     launchSettings(2, ActivationPolicy::prohibited);
@@ -261,15 +263,6 @@ TEST_F(TrackerTest, ProhibitedInstancesArePassedOverUnlessAllAreProhibited) {
     EXPECT_FALSE(tracker->runningSettingsApplication());
     fake.workspace->running.push_back({7, std::string("com.example.other"), ActivationPolicy::regular});
     EXPECT_FALSE(tracker->runningSettingsApplication());
-}
-
-TEST_F(TrackerTest, FollowsTheWindowOfTheChosenInstance) {
-    launchSettings(1, ActivationPolicy::prohibited);
-    launchSettings(2);
-    fake.windowServer->windowList = LooseValue(LooseList{windowEntry(1, Rect{0, 0, 1000, 800}),
-                                                         windowEntry(2, Rect{100, 50, 800, 600})});
-    tracker->startTracking(false);
-    EXPECT_EQ(tracker->currentFrame(), (Rect{100, 247, 800, 600}));
 }
 
 TEST_F(TrackerTest, ANewInstanceBeforeTheTwelfthMissTakesOver) {
@@ -339,10 +332,7 @@ TEST_F(TrackerTest, DifferingSourcesReportTwicePerStepWindowServerFirst) {
 }
 
 TEST_F(TrackerTest, ObserversAreMadeOncePerRunAndOncePerWindowWithTheTrackerAsContext) {
-    launchSettings();
-    fake.accessibility->trusted = true;
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(true);
     tracker->startTracking(false);
     step(10);
 
@@ -422,10 +412,7 @@ TEST_F(TrackerTest, WindowFallsBackToFocusedThenFirstAndUnreadableFramesAreIgnor
 }
 
 TEST_F(TrackerTest, NonFiniteOrNegativeAccessibilityFramesAreSkipped) {
-    launchSettings();
-    fake.accessibility->trusted = true;
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(true);
     fake.accessibility->set(kWindow, "AXPosition", Point{std::nan(""), 50});
     tracker->startTracking(false);
     step(3);
@@ -440,10 +427,7 @@ TEST_F(TrackerTest, NonFiniteOrNegativeAccessibilityFramesAreSkipped) {
 // --- notifications ----------------------------------------------------------------------------
 
 TEST_F(TrackerTest, NotificationDefersAStepThatHoldsTheTrackerUntilItRuns) {
-    launchSettings();
-    fake.accessibility->trusted = true;
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(true);
     tracker->startTracking(false);
     setAXWindow(Rect{140, 50, 800, 600});
     showWindow(Rect{140, 50, 800, 600});
@@ -463,10 +447,7 @@ TEST_F(TrackerTest, NotificationDefersAStepThatHoldsTheTrackerUntilItRuns) {
 }
 
 TEST_F(TrackerTest, ADestroyedTrackerTakesItsSourcesOutSoNoNotificationReachesIt) {
-    launchSettings();
-    fake.accessibility->trusted = true;
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(true);
     tracker->startTracking(false);
     const auto observers = liveObservers();  // kept alive past the tracker, as a run loop would
     ASSERT_EQ(observers.size(), 2u);
@@ -483,10 +464,7 @@ TEST_F(TrackerTest, ADestroyedTrackerTakesItsSourcesOutSoNoNotificationReachesIt
 }
 
 TEST_F(TrackerTest, StepsQueuedByAnEndedRunAreDropped) {
-    launchSettings();
-    fake.accessibility->trusted = true;
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(true);
     tracker->startTracking(false);
     fake.accessibility->deliver("AXResized");
     ASSERT_EQ(fake.mainLoop->pendingTaskCount(), 1u);
@@ -500,10 +478,7 @@ TEST_F(TrackerTest, StepsQueuedByAnEndedRunAreDropped) {
 }
 
 TEST_F(TrackerTest, StoppingFromTheFrameCallbackEndsTheStepThere) {
-    launchSettings();
-    fake.accessibility->trusted = true;
-    showWindow(Rect{100, 50, 800, 600});
-    setAXWindow(Rect{100, 50, 800, 600});
+    settingsOnScreen(true);
     tracker->onFrameChange = [this](const Rect& frame) {
         reports.push_back(frame);
         tracker->stopTracking();

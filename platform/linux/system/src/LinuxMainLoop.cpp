@@ -169,7 +169,8 @@ void LinuxMainLoop::fireDueTimers() {
         return a->due != b->due ? a->due < b->due : a->sequence < b->sequence;
     });
     for (const auto& timer : due) {
-        if (!timer->valid) continue;  // an earlier action invalidated it
+        // An earlier action may have invalidated it, or fired it already from a nested dispatch.
+        if (!timer->valid || timer->due > time) continue;
         auto action = timer->action;  // the action may invalidate its own timer
         if (timer->repeats) {
             // Ticks missed while the loop was busy or asleep are skipped, not made up.
