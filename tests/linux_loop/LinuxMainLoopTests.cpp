@@ -230,6 +230,28 @@ TEST(LinuxMainLoop, NextDeadlineFollowsTheEarliestTimerPlusItsTolerance) {
     EXPECT_FALSE(loop.nextDeadline().has_value());
 }
 
+// Something a waiting task or timer holds posts again when it is released with the loop; what
+// it posts is released too, not left behind.
+TEST(LinuxMainLoop, DestroyingTheLoopReleasesWaitingWorkEvenWhenThatPostsAgain) {
+    struct PostsOnRelease {
+        PostsOnRelease(LinuxMainLoop* loop, std::shared_ptr<int> token) : loop(loop), token(std::move(token)) {}
+        ~PostsOnRelease() {
+            loop->post([token = token] { (void)token; });
+        }
+        LinuxMainLoop* loop;
+        std::shared_ptr<int> token;
+    };
+    auto token = std::make_shared<int>(0);
+    {
+        LinuxMainLoop loop;
+        auto inTask = std::make_shared<PostsOnRelease>(&loop, token);
+        auto inTimer = std::make_shared<PostsOnRelease>(&loop, token);
+        loop.post([inTask] { (void)inTask; });
+        loop.scheduleOnce(60, [inTimer] { (void)inTimer; });
+    }
+    EXPECT_EQ(token.use_count(), 1);
+}
+
 TEST(LinuxMainLoop, TimerHandlesOutliveTheirLoopSafely) {
     std::shared_ptr<Timer> timer;
     {

@@ -67,7 +67,19 @@ LinuxMainLoop::LinuxMainLoop() {
 }
 
 LinuxMainLoop::~LinuxMainLoop() {
-    for (auto& timer : timers_) timer->invalidate();
+    // What the timers and the waiting tasks captured is released here, while the queue and the
+    // descriptor still work: a destructor among them may post once more.
+    for (;;) {
+        auto timers = std::move(timers_);
+        timers_.clear();
+        std::deque<std::function<void()>> tasks;
+        {
+            std::lock_guard lock(mutex_);
+            tasks.swap(tasks_);
+        }
+        if (timers.empty() && tasks.empty()) break;
+        for (auto& timer : timers) timer->invalidate();
+    }
     ::close(wakeFd_);
 }
 
