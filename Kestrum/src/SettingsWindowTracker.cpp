@@ -49,14 +49,12 @@ void SettingsWindowTracker::startTracking(bool promptIfNeeded) {
     // timer callback.
     const std::weak_ptr<SettingsWindowTracker> weak = weak_from_this();
     const std::weak_ptr<MainLoop> weakLoop = ports_.mainLoop;
-    const std::uint64_t run = run_;
-    pollTimer_ = ports_.mainLoop->scheduleRepeating(pollInterval, RunLoopMode::defaultMode, [weak, weakLoop, run] {
+    pollTimer_ = ports_.mainLoop->scheduleRepeating(pollInterval, RunLoopMode::defaultMode, [weak, weakLoop] {
         if (weak.expired()) return;
         const auto loop = weakLoop.lock();
         if (!loop) return;
-        loop->post([weak, run] {
-            const auto self = weak.lock();
-            if (self && self->run_ == run) self->attachIfNeeded();
+        loop->post([weak] {
+            if (const auto self = weak.lock()) self->attachIfNeeded();
         });
     });
     pollTimer_->setTolerance(pollTolerance);
@@ -191,11 +189,8 @@ void SettingsWindowTracker::notificationCallback(void* context) {
     // the strong reference keeps it alive until the deferred step has run.
     auto self = tracker->weak_from_this().lock();
     if (!self) return;
-    const std::uint64_t run = self->run_;
     const auto loop = self->ports_.mainLoop;
-    loop->post([self = std::move(self), run] {
-        if (self->run_ == run) self->attachIfNeeded();
-    });
+    loop->post([self = std::move(self)] { self->attachIfNeeded(); });
 }
 
 }  // namespace kestrum

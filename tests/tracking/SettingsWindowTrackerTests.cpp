@@ -463,7 +463,7 @@ TEST_F(TrackerTest, ADestroyedTrackerTakesItsSourcesOutSoNoNotificationReachesIt
     step(3);
 }
 
-TEST_F(TrackerTest, StepsQueuedByAnEndedRunAreDropped) {
+TEST_F(TrackerTest, AStepQueuedBeforeStopStillRunsAsAnOrdinaryStep) {
     settingsOnScreen(true);
     tracker->startTracking(false);
     fake.accessibility->deliver("AXResized");
@@ -471,10 +471,14 @@ TEST_F(TrackerTest, StepsQueuedByAnEndedRunAreDropped) {
 
     tracker->stopTracking();
     fake.mainLoop->runPendingTasks();
-    EXPECT_FALSE(tracker->currentFrame());
-    EXPECT_FALSE(tracker->hasAppObserver());
-    EXPECT_EQ(fake.accessibility->liveObservers(), 0);
-    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_EQ(tracker->currentFrame(), converted(Rect{100, 50, 800, 600}));
+    EXPECT_EQ(reports.size(), 2u) << "the frame was cleared by the stop, so it is reported again";
+    EXPECT_FALSE(tracker->isTracking()) << "no poll timer is started by it";
+
+    // The next run starts clean all the same.
+    tracker->startTracking(false);
+    EXPECT_EQ(fake.mainLoop->activeTimers().size(), 1u);
+    EXPECT_EQ(fake.accessibility->liveObservers(), 2);
 }
 
 TEST_F(TrackerTest, StoppingFromTheFrameCallbackEndsTheStepThere) {

@@ -60,8 +60,9 @@ public:
 
     // One step: find System Settings, read its frame from the window server and (when
     // trusted) from the accessibility interface, and report what changed. Every poll tick
-    // and every notification runs it as its own task; such a task still waiting when its
-    // tracking run ends is dropped, so an ended run never reports or makes observers again.
+    // and every notification runs it as its own task (one still waiting when tracking stops
+    // runs afterwards as an ordinary step). Should the owner stop tracking from inside
+    // onFrameChange, the step ends there.
     void attachIfNeeded();
 
     // State of the current run, for observers of the tracker.
@@ -97,7 +98,7 @@ private:
     std::shared_ptr<Timer> pollTimer_;
     bool hasActiveTrackingTarget_ = false;
     int missingAppPollCount_ = 0;
-    // Counts tracking runs (started or stopped), so that steps queued by an ended run are dropped.
+    // Counts stopTracking() calls, so that a step notices when its owner stopped tracking from a callback.
     std::uint64_t run_ = 0;
 };
 
