@@ -1,6 +1,6 @@
 // Runs the helper's parsing and output in process over an argument list made from the input
 // (arguments separated by NUL bytes, as a real argument vector cannot hold one), with faked
-// ports, and checks the contract of what it writes: exactly one line, a strictly valid compact
+// ports (the resource bundle present or not), and checks the contract of what it writes: exactly one line, a strictly valid compact
 // JSON object in well-formed UTF-8 with the expected members, and an exit code of 0, 1 or 2.
 #include <cstddef>
 #include <cstdint>
@@ -174,6 +174,19 @@ private:
     std::size_t pos_ = 0;
 };
 
+// Behaves as a process does: once it has exited, nothing more is written.
+class ProcessLikeOutput final : public kestrum::fakes::FakeOutput {
+public:
+    void writeStandardOutput(std::string_view bytes) override {
+        if (!exitCode) FakeOutput::writeStandardOutput(bytes);
+    }
+    void writeStandardError(std::string_view bytes) override {
+        if (!exitCode) FakeOutput::writeStandardError(bytes);
+    }
+};
+
+constexpr std::string_view kMissingBundlePrefix = "could not load resource bundle: from ";
+
 std::vector<std::string> splitArguments(std::string_view bytes) {
     std::vector<std::string> arguments;
     if (bytes.empty()) return arguments;
@@ -197,7 +210,6 @@ void checkLine(const kestrum::fakes::FakeOutput& output, std::optional<int> exit
     const std::string_view line(written.data(), written.size() - 1);
     if (line.find('\n') != std::string_view::npos) fail("more than one line", written);
     if (output.writes.size() != 2 || output.writes[1] != "\n") fail("line and line feed not written separately", line);
-    if (!output.standardError.empty()) fail("something was written to standard error", output.standardError);
 
     auto members = StrictJSON(line).object();
     if (!members) fail("not strictly valid compact JSON in UTF-8", line);
@@ -246,21 +258,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     kestrum::fakes::FakePlatform fake;
-    // The first byte, when there is one, sets the permission answers the fakes give.
+    fake.output = std::make_shared<ProcessLikeOutput>();
+    fake.install();
+    // The first byte, when there is one, sets the permission answers the fakes give and
+    // whether the resource bundle is beside the executable.
+    bool bundlePresent = true;
     if (!bytes.empty()) {
         const auto flags = static_cast<unsigned char>(bytes.front());
         bytes.remove_prefix(1);
         fake.permissionQueries->accessibilityTrusted = flags & 1;
         fake.permissionQueries->screenCapture = flags & 2;
         fake.permissionQueries->audio = static_cast<kestrum::AudioCaptureAuthorization>((flags >> 2) % 6);
+        bundlePresent = (flags & 0x80) == 0;
     }
     fake.fileSystem->currentDirectory = "/Users/tester/Work";
+    if (bundlePresent) fake.fileSystem->directories[fake.fileSystem->bundlePath + "/Kestrum_Kestrum.bundle"] = {};
     kestrum::helperKeepAliveSeconds = 1;
 
     auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
     runner->run(splitArguments(bytes));
 
     const auto& output = *fake.output;
+    if (!output.standardError.empty()) {
+        // The one message allowed there: the resource bundle is missing. The process then ends
+        // with status 1 before any line is written.
+        const std::string& message = output.standardError;
+        if (bundlePresent || message.rfind(kMissingBundlePrefix, 0) != 0 || message.find('\n') != message.size() - 1) {
+            fail("unexpected standard error", message);
+        }
+        if (output.exitCode != 1 || !output.standardOutput.empty()) fail("missing bundle must end with 1, no line", message);
+        return 0;
+    }
     if (output.exitCode) {
         checkLine(output, output.exitCode);
         return 0;
