@@ -129,14 +129,12 @@ std::optional<Rect> windowServerFrame(std::int32_t processIdentifier, const std:
     if (!windowList) return std::nullopt;
     const auto* list = windowList->list();
     if (!list) return std::nullopt;
-    // The list as a whole must be one of dictionaries; a stray value makes it unreadable.
-    for (const auto& entry : *list) {
-        if (!entry.dictionary()) return std::nullopt;
-    }
-
     std::optional<Rect> best;
     for (const auto& value : *list) {
-        const auto& entry = *value.dictionary();
+        // The list as a whole must be one of dictionaries; a stray value makes it unreadable.
+        const auto* dictionary = value.dictionary();
+        if (!dictionary) return std::nullopt;
+        const auto& entry = *dictionary;
         if (ownerProcess(entry) != processIdentifier) continue;
         if (layer(entry) != 0) continue;
         if (!(alpha(entry) > 0)) continue;
