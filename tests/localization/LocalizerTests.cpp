@@ -161,11 +161,5 @@ TEST_F(ResourceBundleAccessorTest, FirstUseFromTwoThreadsResolvesOnce) {
     EXPECT_EQ(platform.output->standardError.find("could not load", 1), std::string::npos);
 }
 
-TEST_F(ResourceBundleAccessorTest, LibraryLooksNowhereElse) {
-    EXPECT_EQ(ResourceBundleAccessor::besideMainBundlePath(*platform.fileSystem),
-              "/opt/kestrum/bin/Kestrum_Kestrum.bundle");
-    EXPECT_TRUE(std::string(resourceBundleBuildPath()).ends_with("/bin/Kestrum_Kestrum.bundle"));
-}
-
 }  // namespace
 }  // namespace kestrum
