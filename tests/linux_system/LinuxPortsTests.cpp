@@ -85,6 +85,7 @@ TEST(LinuxWorkspaceTests, AnswersWhatIsKnownWithoutADisplay) {
 }
 
 TEST(LinuxApplicationTests, RunReturnsAfterStopAndTerminateEndsWithZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // sanitizers run threads of their own
     auto loop = std::make_shared<LinuxMainLoop>();
     LinuxApplication application(loop);
     int ran = 0;

@@ -93,6 +93,7 @@ TEST(PosixOutputTests, AGoneReaderOrAClosedDescriptorIsIgnoredWithoutSignal) {
 }
 
 TEST(PosixOutputTests, ExitProcessEndsWithTheCodeAfterWrites) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // sanitizers run threads of their own
     EXPECT_EXIT(
         {
             PosixOutput output;
