@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <string>
 #include <vector>
 
@@ -38,6 +40,19 @@ TEST(Signal, SubscriptionMayOutliveTheSignal) {
     }
     subscription.cancel();  // nothing left to disconnect from
     EXPECT_FALSE(subscription);
+}
+
+TEST(Signal, HandlerMayDestroyTheSignalItIsCalledFrom) {
+    auto signal = std::make_unique<Signal<>>();
+    int calls = 0;
+    Subscription first = signal->connect([&] {
+        ++calls;
+        signal.reset();
+    });
+    Subscription second = signal->connect([&] { ++calls; });
+    signal->emit();
+    EXPECT_EQ(signal, nullptr);
+    EXPECT_EQ(calls, 2);  // handlers connected when the emission began still run
 }
 
 TEST(Published, AnnouncesFirstThenStreamsThenStoresEvenForEqualValues) {

@@ -31,11 +31,13 @@ public:
 
     // Calls the handlers connected when the emission starts, in order of connection; a handler
     // disconnected by an earlier one in the same emission is skipped.
+    // A handler may also release the object that owns the signal.
     void emit(Args... args) const {
-        std::vector<std::pair<std::uint64_t, std::shared_ptr<Handler>>> snapshot(slots_->handlers.begin(),
-                                                                                 slots_->handlers.end());
+        const std::shared_ptr<Slots> slots = slots_;
+        std::vector<std::pair<std::uint64_t, std::shared_ptr<Handler>>> snapshot(slots->handlers.begin(),
+                                                                                 slots->handlers.end());
         for (const auto& [id, handler] : snapshot) {
-            if (slots_->handlers.count(id) != 0 && *handler) (*handler)(args...);
+            if (slots->handlers.count(id) != 0 && *handler) (*handler)(args...);
         }
     }
 
