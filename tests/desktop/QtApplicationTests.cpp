@@ -10,6 +10,7 @@
 #include "kestrum/desktop/DesktopShell.hpp"
 #include "kestrum/desktop/QtApplication.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
+#include "kestrum/linux/IcuTextServices.hpp"
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
 
@@ -89,6 +90,7 @@ TEST(DesktopShell, TakesOverFromTheLoopWithoutADisplayAndKeepsTheOtherPorts) {
     EXPECT_NE(dynamic_cast<QtApplication*>(after.application.get()), nullptr);
     EXPECT_NE(dynamic_cast<QtPanelWindowFactory*>(after.panelWindows.get()), nullptr);
     EXPECT_NE(dynamic_cast<QtScreensWindowServer*>(after.windowServer.get()), nullptr);
+    EXPECT_NE(dynamic_cast<IcuTextServices*>(after.textServices.get()), nullptr);
     EXPECT_EQ(after.mainLoop, before.mainLoop);
     EXPECT_EQ(after.workspace, before.workspace);
     EXPECT_EQ(after.output, before.output);

@@ -7,6 +7,7 @@
 #include "kestrum/desktop/QtApplication.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
+#include "kestrum/linux/IcuTextServices.hpp"
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/ports/Platform.hpp"
 
@@ -51,6 +52,7 @@ bool installDesktopShell() {
     const auto previous = ports.application;
     ports.application = std::make_shared<QtApplication>(loop);
     ports.panelWindows = std::make_shared<QtPanelWindowFactory>();
+    ports.textServices = std::make_shared<IcuTextServices>();
     ports.windowServer = std::make_shared<QtScreensWindowServer>(ports.windowServer);
     installPlatform(ports);
 
