@@ -11,8 +11,12 @@
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/linux/LinuxMainLoop.hpp"
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
+#include "kestrum/linux/PosixOutput.hpp"
 
 int main(int argc, char** argv) {
+    // A host may start the helper with standard output closed; keep its number from being
+    // reused by a descriptor the line must never reach.
+    kestrum::reserveStandardDescriptors();
     // A host that stops reading must not end the helper; failed writes are ignored instead.
     ::signal(SIGPIPE, SIG_IGN);
 

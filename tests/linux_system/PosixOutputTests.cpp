@@ -92,6 +92,20 @@ TEST(PosixOutputTests, AGoneReaderOrAClosedDescriptorIsIgnoredWithoutSignal) {
     SUCCEED();  // reaching here is the test: no crash, no signal, no endless retry
 }
 
+TEST(PosixOutputTests, ClosedStandardDescriptorsAreReservedBeforeAnythingElseOpens) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::close(1);
+            reserveStandardDescriptors();
+            Pipe later;  // would have been given number 1
+            const bool reserved = ::fcntl(1, F_GETFD) != -1 && later.read != 1 && later.write != 1;
+            PosixOutput().writeStandardOutput("into /dev/null");
+            ::_exit(reserved ? 7 : 8);
+        },
+        testing::ExitedWithCode(7), "");
+}
+
 TEST(PosixOutputTests, ExitProcessEndsWithTheCodeAfterWrites) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");  // sanitizers run threads of their own
     EXPECT_EXIT(

@@ -1,5 +1,6 @@
 #include "kestrum/linux/PosixOutput.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -64,6 +65,15 @@ void writeAllToDescriptor(int descriptor, std::string_view bytes) {
         }
         if (written < 0 && errno == EPIPE) guard.raised = true;
         return;  // EPIPE, EBADF, ENOSPC, EIO...: the bytes cannot be delivered
+    }
+}
+
+void reserveStandardDescriptors() {
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) continue;
+        // open(2) takes the lowest free number, which is this one.
+        const int opened = ::open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != descriptor) ::close(opened);
     }
 }
 

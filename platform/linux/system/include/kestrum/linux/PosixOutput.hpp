@@ -9,6 +9,11 @@ namespace kestrum {
 // gone (EPIPE) ends the write silently, without SIGPIPE ending the process.
 void writeAllToDescriptor(int descriptor, std::string_view bytes);
 
+// Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that no descriptor the
+// process opens later (the main loop's, a display connection, a file being read) takes a
+// standard number and receives the line meant for standard output. Call first thing.
+void reserveStandardDescriptors();
+
 class PosixOutput : public Output {
 public:
     PosixOutput(int outputDescriptor = 1, int errorDescriptor = 2)
