@@ -4,9 +4,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
+#include <thread>
 
 extern char** environ;
 
@@ -69,12 +72,34 @@ std::optional<pid_t> spawnDetached(const std::string& program, const std::vector
     const SpawnSetup setup;
     if (!setup.okay()) return std::nullopt;
     pid_t child = -1;
-    // The child is not waited for: the helper ends long before a desktop opener does, and
-    // the opener is then adopted and reaped by the system.
     if (::posix_spawnp(&child, program.c_str(), setup.actions(), setup.attributes(), argv.data(), environ) != 0) {
         return std::nullopt;
     }
     return child;
+}
+
+namespace {
+
+// Collects the child's exit status once it ends, so that an opener started early in a
+// long-lived process (authorize) does not linger as a zombie.
+void reapWhenDone(pid_t child) {
+    try {
+        std::thread([child] {
+            int status = 0;
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the system reaps the child when the process ends.
+    }
+}
+
+}  // namespace
+
+bool LinuxWorkspace::openURL(const URL& url) {
+    const auto child = spawnDetached(urlOpener_, {url.absoluteString()});
+    if (child) reapWhenDone(*child);
+    return child.has_value();
 }
 
 void LinuxWorkspace::launchApplication(const URL& applicationURL) {
@@ -85,10 +110,8 @@ void LinuxWorkspace::launchApplication(const URL& applicationURL) {
         ::access(path.c_str(), X_OK) != 0) {
         return;
     }
-    spawnDetached(path, {});
+    if (const auto child = spawnDetached(path, {})) reapWhenDone(*child);
 }
-
-bool LinuxWorkspace::openURL(const URL& url) { return spawnDetached(urlOpener_, {url.absoluteString()}).has_value(); }
 
 std::vector<RunningApplication> LinuxWorkspace::runningApplications(std::string_view) { return {}; }
 

@@ -12,7 +12,8 @@ namespace kestrum {
 // Starts `program` (looked up in PATH) with `arguments`, without waiting for it: standard
 // input, output and error lead to /dev/null (so nothing it prints reaches the helper's one
 // line, and the host's pipe is not held open by it), the signal mask and SIGPIPE's
-// disposition are reset. The child's id, or nothing when it could not be started.
+// disposition are reset. The child's id, or nothing when it could not be started; the caller
+// collects its exit status.
 std::optional<pid_t> spawnDetached(const std::string& program, const std::vector<std::string>& arguments);
 
 class LinuxWorkspace : public Workspace {
@@ -22,7 +23,8 @@ public:
     // Starts an executable file at the URL's path; anything else (an application bundle does
     // not exist on Linux) is silently not launched.
     void launchApplication(const URL& applicationURL) override;
-    // Hands the URL to the URL opener; true when the opener could be started.
+    // Hands the URL to the URL opener; true when the opener could be started. Started programs
+    // are reaped in the background once they end.
     bool openURL(const URL& url) override;
     // Without a display connection no process can be tied to a bundle identifier: none.
     std::vector<RunningApplication> runningApplications(std::string_view bundleIdentifier) override;
