@@ -7,6 +7,7 @@
 #include "kestrum/desktop/QtApplication.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
+#include "kestrum/desktop/X11Desktop.hpp"
 #include "kestrum/linux/IcuTextServices.hpp"
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/ports/Platform.hpp"
@@ -53,7 +54,15 @@ bool installDesktopShell() {
     ports.application = std::make_shared<QtApplication>(loop);
     ports.panelWindows = std::make_shared<QtPanelWindowFactory>();
     ports.textServices = std::make_shared<IcuTextServices>();
-    ports.windowServer = std::make_shared<QtScreensWindowServer>(ports.windowServer);
+    std::shared_ptr<WindowServer> windows = ports.windowServer;
+    // On an X11 desktop other applications' windows and the active one can be known.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (auto desktop = X11Desktop::connect()) {
+            windows = std::make_shared<X11WindowServer>(desktop, windows);
+            ports.workspace = std::make_shared<X11Workspace>(desktop, ports.workspace);
+        }
+    }
+    ports.windowServer = std::make_shared<QtScreensWindowServer>(windows);
     installPlatform(ports);
 
     if (auto* posix = dynamic_cast<LinuxApplication*>(previous.get())) posix->stop();

@@ -14,7 +14,8 @@ namespace kestrum::desktop {
 QApplication& ensureQtApplication();
 
 // Replaces the application (Qt's loop driving the installed LinuxMainLoop), the panel windows,
-// the text services and the screens of platform(); keeps every other port. A running
+// the text services and the screens of platform(), and on an X11 desktop the window list and
+// the running and active applications; keeps every other port. A running
 // LinuxApplication is asked to stop so that the Qt application takes over the process.
 // False (and nothing changed) when the installed main loop is not a LinuxMainLoop.
 bool installDesktopShell();

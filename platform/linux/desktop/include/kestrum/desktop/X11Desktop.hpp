@@ -1,0 +1,105 @@
+#pragma once
+// Other applications' windows on an X11 desktop, through its own connection to the X server:
+// the window list (owner process, layer, opacity, bounds), which application is active,
+// activating one, and the activation notifications. An application's bundle identifier is its
+// windows' WM_CLASS (class or instance name), so a stand-in settings application can be found.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kestrum/ports/WindowServer.hpp"
+#include "kestrum/ports/Workspace.hpp"
+
+struct xcb_connection_t;
+class QSocketNotifier;
+
+namespace kestrum::desktop {
+
+struct X11Window {
+    std::uint32_t id = 0;
+    std::int32_t processIdentifier = 0;  // 0 when the window names no process
+    std::string instanceName;            // WM_CLASS, first part
+    std::string className;               // WM_CLASS, second part
+    bool viewable = false;
+    bool above = false;                  // kept above ordinary windows
+    double opacity = 1;
+    Rect bounds;                         // root coordinates (top-left origin)
+};
+
+class X11Desktop {
+public:
+    // Connects to the display (the environment's DISPLAY when empty); null when that fails.
+    static std::shared_ptr<X11Desktop> connect(const std::string& displayName = {});
+    ~X11Desktop();
+    X11Desktop(const X11Desktop&) = delete;
+    X11Desktop& operator=(const X11Desktop&) = delete;
+
+    // Top-level application windows, front to back.
+    std::vector<X11Window> windows();
+    // The window the window manager marks active, if any.
+    std::optional<X11Window> activeWindow();
+    // Asks the window manager to activate the window (as a pager would, past focus-stealing rules).
+    void activate(std::uint32_t window);
+    // Called on the main thread whenever the active window changes; needs a running Qt loop.
+    Subscription observeActivation(std::function<void()> handler);
+    // Reads pending events and tells observers of activation changes.
+    void processEvents();
+
+    xcb_connection_t* connection() const { return connection_; }
+    std::uint32_t root() const { return root_; }
+
+private:
+    X11Desktop(xcb_connection_t* connection, std::uint32_t root);
+    std::uint32_t atom(const char* name);
+    std::optional<X11Window> describe(std::uint32_t window);
+
+    xcb_connection_t* connection_;
+    std::uint32_t root_;
+    std::map<std::string, std::uint32_t> atoms_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::map<int, std::function<void()>> observers_;
+    int nextObserver_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+// The window list as the core reads it: entries with owner process, layer (0 for ordinary
+// windows, 3 for windows kept above), opacity and bounds in top-left global coordinates.
+class X11WindowServer final : public WindowServer {
+public:
+    // Option bit: on-screen windows only.
+    static constexpr std::uint32_t onScreenOnly = 1;
+    X11WindowServer(std::shared_ptr<X11Desktop> desktop, std::shared_ptr<WindowServer> inner)
+        : desktop_(std::move(desktop)), inner_(std::move(inner)) {}
+    std::optional<LooseValue> copyWindowList(std::uint32_t options, std::uint32_t relativeToWindow) override;
+    Rect displayBounds(std::uint32_t displayIdentifier) override;
+    std::vector<ScreenDescription> screens() override;
+
+private:
+    std::shared_ptr<X11Desktop> desktop_;
+    std::shared_ptr<WindowServer> inner_;
+};
+
+// Running applications and activation from the X11 desktop; launching and opening URLs stay
+// with the workspace it wraps.
+class X11Workspace final : public Workspace {
+public:
+    X11Workspace(std::shared_ptr<X11Desktop> desktop, std::shared_ptr<Workspace> inner)
+        : desktop_(std::move(desktop)), inner_(std::move(inner)) {}
+    void launchApplication(const URL& applicationURL) override;
+    bool openURL(const URL& url) override;
+    std::vector<RunningApplication> runningApplications(std::string_view bundleIdentifier) override;
+    std::optional<RunningApplication> runningApplication(std::int32_t processIdentifier) override;
+    void activateIgnoringOtherApps(const RunningApplication& application) override;
+    std::optional<RunningApplication> frontmostApplication() override;
+    Subscription observeApplicationActivation(std::function<void()> handler) override;
+
+private:
+    std::shared_ptr<X11Desktop> desktop_;
+    std::shared_ptr<Workspace> inner_;
+};
+
+}  // namespace kestrum::desktop
