@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "TempDirectory.hpp"
+
 namespace kestrum::e2e {
 
 inline const std::string kHelperPath = KESTRUM_HELPER_PATH;
@@ -30,29 +32,7 @@ struct ProcessResult {
     pid_t pid = -1;
 };
 
-class TempDirectory {
-public:
-    TempDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrum-e2e-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDirectory() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    void write(const std::string& name, const std::string& content, bool executable = false) const {
-        std::filesystem::create_directories(std::filesystem::path(*this / name).parent_path());
-        std::ofstream(*this / name, std::ios::binary) << content;
-        if (executable) std::filesystem::permissions(*this / name, std::filesystem::perms::owner_all);
-    }
-
-private:
-    std::string path_;
-};
+using testing_support::TempDirectory;
 
 inline std::optional<std::string> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -11,7 +11,7 @@ namespace kestrum::testing_support {
 class TempDirectory {
 public:
     TempDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrum-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "kestrum-test-XXXXXX").string();
         if (::mkdtemp(pattern.data())) path_ = pattern;
     }
     ~TempDirectory() {
@@ -24,9 +24,12 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-    std::string write(const std::string& name, const std::string& content) const {
+    // Writes the file (making the folders it lies in) and gives its path.
+    std::string write(const std::string& name, const std::string& content, bool executable = false) const {
         const std::string file = *this / name;
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
         std::ofstream(file, std::ios::binary) << content;
+        if (executable) std::filesystem::permissions(file, std::filesystem::perms::owner_all);
         return file;
     }
     std::string read(const std::string& name) const {
