@@ -82,6 +82,19 @@ TEST(HelperProcessTests, ArgumentsThatAreNotUTF8StillGiveAValidLine) {
     EXPECT_EQ(kind.standardError, "");
 }
 
+TEST(HelperProcessTests, ALineLargerThanThePipeArrivesWhole) {
+    // Escaped, the line is three times a pipe's capacity: the helper keeps writing as the host reads.
+    std::string action(100000, '/');  // one argument may hold at most 128 KiB
+    const auto result = runHelper({action, "microphone"});
+    std::string escaped;
+    for (std::size_t i = 0; i < action.size(); ++i) escaped += "\\/";
+    const std::string expected =
+        R"({"success":false,"kind":"unknown","error":"Unsupported action: )" + escaped + "\"}\n";
+    EXPECT_EQ(result.standardOutput.size(), expected.size());
+    EXPECT_TRUE(result.standardOutput == expected);  // not printed: 200 kB
+    EXPECT_EQ(result.exitCode, 2);
+}
+
 TEST(HelperProcessTests, AClosedOrBrokenStandardOutputChangesNoExitCode) {
     for (const auto output : {StandardOutput::closed, StandardOutput::brokenPipe}) {
         const Row rows[] = {
