@@ -8,7 +8,6 @@
 #include "TempDirectory.hpp"
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxPermissionQueries.hpp"
-#include "kestrum/linux/LinuxSystemPlatform.hpp"
 #include "kestrum/linux/LinuxWorkspace.hpp"
 
 namespace kestrum {
@@ -66,10 +65,8 @@ TEST(LinuxWorkspaceTests, OpenURLReportsWhetherTheOpenerStarted) {
     EXPECT_FALSE(LinuxWorkspace("kestrum-no-such-opener").openURL(*URL::parse("x-apple.systempreferences:x")));
 }
 
-TEST(LinuxWorkspaceTests, AnswersWhatIsKnownWithoutADisplay) {
+TEST(LinuxWorkspaceTests, KnowsLiveProcessesButNoBundleIdentifiers) {
     LinuxWorkspace workspace;
-    EXPECT_TRUE(workspace.runningApplications("com.apple.systempreferences").empty());
-    EXPECT_FALSE(workspace.frontmostApplication().has_value());
     const auto self = workspace.runningApplication(static_cast<std::int32_t>(::getpid()));
     ASSERT_TRUE(self.has_value());
     EXPECT_EQ(self->processIdentifier, ::getpid());
@@ -77,11 +74,17 @@ TEST(LinuxWorkspaceTests, AnswersWhatIsKnownWithoutADisplay) {
     EXPECT_FALSE(workspace.runningApplication(0).has_value());
     EXPECT_FALSE(workspace.runningApplication(-1).has_value());
     EXPECT_FALSE(workspace.runningApplication(INT_MAX).has_value());
-    auto subscription = workspace.observeApplicationActivation([] { FAIL() << "no activation can be seen"; });
-    workspace.activateIgnoringOtherApps(*self);
-    // A bundle that does not exist, and a folder, are not launched.
-    workspace.launchApplication(URL::fileURL("/System/Applications/System Settings.app"));
-    workspace.launchApplication(URL::fileURL("/tmp"));
+}
+
+TEST(LinuxWorkspaceTests, LaunchesOnlyExecutableFiles) {
+    TempDirectory temp;
+    const std::string tool = temp.write("stand in", "#!/bin/sh\n", true);
+    const std::string text = temp.write("notes.txt", "");
+    EXPECT_EQ(executableAt(URL::fileURL(tool)), tool);
+    EXPECT_FALSE(executableAt(URL::fileURL(text)).has_value());
+    EXPECT_FALSE(executableAt(URL::fileURL(temp.path())).has_value());
+    EXPECT_FALSE(executableAt(URL::fileURL("/System/Applications/System Settings.app")).has_value());
+    EXPECT_FALSE(executableAt(*URL::parse("x-apple.systempreferences:" + tool)).has_value());
 }
 
 TEST(LinuxApplicationTests, RunReturnsAfterStopAndTerminateEndsWithZero) {
@@ -97,20 +100,6 @@ TEST(LinuxApplicationTests, RunReturnsAfterStopAndTerminateEndsWithZero) {
     application.setActivationPolicy(ActivationPolicy::accessory);
     EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
     EXPECT_EXIT(application.terminate(), testing::ExitedWithCode(0), "");
-}
-
-TEST(LinuxSystemPlatformTests, ProvidesEveryPortThatNeedsNoDisplay) {
-    auto loop = std::make_shared<LinuxMainLoop>();
-    const Platform ports = makeLinuxSystemPlatform(loop);
-    EXPECT_EQ(ports.mainLoop, loop);
-    EXPECT_TRUE(ports.workspace && ports.accessibility && ports.windowServer && ports.permissionQueries &&
-                ports.fileSystem && ports.application && ports.output);
-    // The accessibility interface and the window server answer with failures, not crashes.
-    EXPECT_EQ(ports.accessibility->applicationElement(1), nullptr);
-    EXPECT_TRUE(std::holds_alternative<AttributeError>(ports.accessibility->copyAttributeValue(nullptr, "AXMainWindow")));
-    EXPECT_EQ(ports.accessibility->createObserver(1, nullptr), nullptr);
-    EXPECT_FALSE(ports.windowServer->copyWindowList(0, 0).has_value());
-    EXPECT_TRUE(ports.windowServer->screens().empty());
 }
 
 }  // namespace

@@ -102,15 +102,21 @@ bool LinuxWorkspace::openURL(const URL& url) {
     return child.has_value();
 }
 
-void LinuxWorkspace::launchApplication(const URL& applicationURL) {
-    if (!applicationURL.isFileURL()) return;
-    const std::string path = applicationURL.path();
+std::optional<std::string> executableAt(const URL& url) {
+    if (!url.isFileURL()) return std::nullopt;
+    std::string path = url.path();
     struct stat info {};
     if (hasNul(path) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
         ::access(path.c_str(), X_OK) != 0) {
-        return;
+        return std::nullopt;
     }
-    if (const auto child = spawnDetached(path, {})) reapWhenDone(*child);
+    return path;
+}
+
+void LinuxWorkspace::launchApplication(const URL& applicationURL) {
+    const auto program = executableAt(applicationURL);
+    if (!program) return;
+    if (const auto child = spawnDetached(*program, {})) reapWhenDone(*child);
 }
 
 std::vector<RunningApplication> LinuxWorkspace::runningApplications(std::string_view) { return {}; }

@@ -16,6 +16,10 @@ namespace kestrum {
 // collects its exit status.
 std::optional<pid_t> spawnDetached(const std::string& program, const std::vector<std::string>& arguments);
 
+// The path of the executable regular file a file URL names, or nothing (an application
+// bundle, a folder, a missing file, another scheme).
+std::optional<std::string> executableAt(const URL& url);
+
 class LinuxWorkspace : public Workspace {
 public:
     explicit LinuxWorkspace(std::string urlOpener = "xdg-open") : urlOpener_(std::move(urlOpener)) {}
