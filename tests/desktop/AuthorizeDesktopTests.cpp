@@ -49,6 +49,19 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::st
     return result == 0 ? pid : -1;
 }
 
+// In the thread-sanitizer build the helper is told which third-party reports to drop (the
+// other builds ignore the variable).
+void addThreadSanitizerSuppressions(std::vector<std::string>& environment) {
+    const std::string suppressions = "suppressions=" KESTRUM_TSAN_SUPPRESSIONS;
+    for (auto& entry : environment) {
+        if (entry.rfind("TSAN_OPTIONS=", 0) == 0) {
+            entry += ":" + suppressions;
+            return;
+        }
+    }
+    environment.push_back("TSAN_OPTIONS=" + suppressions);
+}
+
 std::vector<std::string> environmentWith(const std::string& display) {
     std::vector<std::string> result;
     for (char** entry = environ; *entry; ++entry) {
@@ -60,6 +73,7 @@ std::vector<std::string> environmentWith(const std::string& display) {
         result.push_back(text);
     }
     result.push_back("DISPLAY=" + display);
+    addThreadSanitizerSuppressions(result);
     return result;
 }
 

@@ -33,6 +33,19 @@ struct Pipe {
     }
 };
 
+// In the thread-sanitizer build the helper is told which third-party reports to drop (the
+// other builds ignore the variable).
+void addThreadSanitizerSuppressions(std::vector<std::string>& environment) {
+    const std::string suppressions = "suppressions=" KESTRUM_TSAN_SUPPRESSIONS;
+    for (auto& entry : environment) {
+        if (entry.rfind("TSAN_OPTIONS=", 0) == 0) {
+            entry += ":" + suppressions;
+            return;
+        }
+    }
+    environment.push_back("TSAN_OPTIONS=" + suppressions);
+}
+
 // The environment without any display, so the shell must choose the off-screen platform.
 std::vector<std::string> headlessEnvironment() {
     std::vector<std::string> result;
@@ -44,6 +57,7 @@ std::vector<std::string> headlessEnvironment() {
         }
         result.push_back(text);
     }
+    addThreadSanitizerSuppressions(result);
     return result;
 }
 
