@@ -1,5 +1,6 @@
 #pragma once
 // Fakes of the small ports: permission queries, file system, output, application, text.
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
