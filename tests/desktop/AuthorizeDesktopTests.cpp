@@ -25,7 +25,6 @@ namespace {
 
 struct Geometry {
     int x, y, width, height;
-    friend bool operator==(const Geometry&, const Geometry&) = default;
 };
 
 pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& environment, int stdoutFd,
