@@ -63,7 +63,8 @@ std::vector<std::string> headlessEnvironment() {
 
 class HelperProcess {
 public:
-    HelperProcess(const std::string& executable, const std::vector<std::string>& arguments) {
+    HelperProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& extraEnvironment = {}) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out_.fds[1], STDOUT_FILENO);
@@ -74,6 +75,7 @@ public:
         for (auto& text : argumentTexts) argv.push_back(text.data());
         argv.push_back(nullptr);
         auto environment = headlessEnvironment();
+        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
         std::vector<char*> envp;
         for (auto& text : environment) envp.push_back(text.data());
         envp.push_back(nullptr);
@@ -146,6 +148,17 @@ TEST(AuthorizeProcess, MicrophoneOpensNoPanelButStillKeepsTheProcess) {
     ASSERT_TRUE(helper.spawned());
     const std::string line = helper.readLine(10000);
     EXPECT_EQ(line.rfind("{\"success\":true,\"kind\":\"microphone\",\"status\":\"", 0), 0u) << line;
+    const auto [errors, running] = helper.watch(300);
+    EXPECT_EQ(errors, "");
+    EXPECT_TRUE(running);
+}
+
+TEST(AuthorizeProcess, AnUnreachableDisplayFallsBackToTheOffScreenPlatform) {
+    HelperProcess helper(KESTRUM_HELPER_PATH, {"authorize", "screenRecording", "--app-url", "/Applications/Tazel.app"},
+                         {"DISPLAY=:4711"});
+    ASSERT_TRUE(helper.spawned());
+    const std::string line = helper.readLine(10000);
+    EXPECT_EQ(line.rfind("{\"success\":true,\"kind\":\"screenRecording\",\"status\":\"", 0), 0u) << line;
     const auto [errors, running] = helper.watch(300);
     EXPECT_EQ(errors, "");
     EXPECT_TRUE(running);

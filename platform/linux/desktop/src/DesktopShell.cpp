@@ -1,5 +1,7 @@
 #include "kestrum/desktop/DesktopShell.hpp"
 
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QScreen>
 #include <cstdlib>
@@ -22,6 +24,13 @@ bool hasEnvironment(const char* name) {
     return value && *value;
 }
 
+bool x11DisplayReachable() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = connection && !xcb_connection_has_error(connection);
+    if (connection) xcb_disconnect(connection);
+    return reachable;
+}
+
 Rect rectFrom(const QRect& rect) {
     return Rect{double(rect.x()), double(rect.y()), double(rect.width()), double(rect.height())};
 }
@@ -31,8 +40,14 @@ Rect rectFrom(const QRect& rect) {
 QApplication& ensureQtApplication() {
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
     qInstallMessageHandler(dropMessage);
-    if (!hasEnvironment("QT_QPA_PLATFORM") && !hasEnvironment("DISPLAY") && !hasEnvironment("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt ends the process when its platform cannot start; so a display that is named but cannot
+    // be reached, like none at all, means the off-screen platform.
+    if (!hasEnvironment("QT_QPA_PLATFORM")) {
+        if (hasEnvironment("WAYLAND_DISPLAY")) {
+            qputenv("QT_QPA_PLATFORM", "wayland;xcb;offscreen");
+        } else if (!hasEnvironment("DISPLAY") || !x11DisplayReachable()) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
     }
     // Qt keeps references to both for the application's life.
     static int argc = 1;

@@ -9,7 +9,8 @@ class QApplication;
 namespace kestrum::desktop {
 
 // The process's QApplication, made on first use. Without a display (neither DISPLAY nor
-// WAYLAND_DISPLAY set, and no platform chosen explicitly) it uses the off-screen platform.
+// WAYLAND_DISPLAY set, or an X display that cannot be reached, and no platform chosen
+// explicitly) it uses the off-screen platform.
 // Qt's own messages are dropped: the helper writes nothing but its line.
 QApplication& ensureQtApplication();
 
