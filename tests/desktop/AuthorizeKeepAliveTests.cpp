@@ -65,9 +65,9 @@ TEST_F(AuthorizeKeepAliveTest, LineAtOnceThenThePanelClosesWithoutTheFocusAndThe
     loop->post([&] {
         runner->run({"authorize", "accessibility", "--app-url", "/Applications/Tazel.app"});
         lineWhileRunning = fake.output->standardOutput;
+        // The next step, well before the keep-alive is due: the flow is on screen.
+        loop->post([&] { panelsWhileRunning = visiblePanels(); });
     });
-    // Halfway through the keep-alive the flow is on screen.
-    QTimer::singleShot(100, &guard, [&] { panelsWhileRunning = visiblePanels(); });
     application->run();
 
     EXPECT_EQ(lineWhileRunning, "{\"success\":true,\"kind\":\"accessibility\",\"status\":\"notGranted\"}\n");
