@@ -71,7 +71,8 @@ TEST_F(QtPanelWindowTest, CenterPlacesThePanelInTheMiddleOfTheUsableArea) {
 TEST_F(QtPanelWindowTest, OpacityClickThroughAndClosing) {
     panel.orderFrontRegardless();
     panel.setAlphaValue(0.72);
-    EXPECT_NEAR(panel.alphaValue(), 0.72, 0.01);
+    EXPECT_EQ(panel.alphaValue(), 0.72);
+    EXPECT_NEAR(panel.widget()->windowOpacity(), 0.72, 0.01);
 
     panel.setIgnoresMouseEvents(true);
     EXPECT_TRUE(panel.widget()->windowHandle()->flags().testFlag(Qt::WindowTransparentForInput));

@@ -148,10 +148,12 @@ void QtPanelWindow::close() {
 }
 
 void QtPanelWindow::setAlphaValue(double alpha) {
-    if (window_) window_->setWindowOpacity(std::clamp(alpha, 0.0, 1.0));
+    alpha_ = std::clamp(alpha, 0.0, 1.0);
+    if (window_) window_->setWindowOpacity(alpha_);
 }
 
-double QtPanelWindow::alphaValue() const { return window_ ? window_->windowOpacity() : 1.0; }
+// As set: the window keeps its opacity in 8 bits only.
+double QtPanelWindow::alphaValue() const { return alpha_; }
 
 void QtPanelWindow::setIgnoresMouseEvents(bool ignores) {
     ignoresMouse_ = ignores;

@@ -46,6 +46,7 @@ private:
     PanelContentWidget* content_ = nullptr;
     Rect frame_;
     bool ignoresMouse_ = false;
+    double alpha_ = 1;
 };
 
 class QtPanelWindowFactory final : public PanelWindowFactory {
