@@ -5,11 +5,13 @@
 #include <QDrag>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QUrl>
 
 #include "DesktopTestSupport.hpp"
 #include "kestrum/desktop/AppCardWidget.hpp"
 #include "kestrum/desktop/PanelContentWidget.hpp"
+#include "kestrum/desktop/QtPanelWindow.hpp"
 
 namespace kestrum::desktop {
 namespace {
@@ -123,6 +125,29 @@ TEST_F(AppCardDragTest, ANewBundleIsWhatTheNextDragCarries) {
     press({20, 40});
     move({40, 40});
     EXPECT_EQ(carried, "/Users/tester/Apps/Other.app");
+}
+
+TEST(AppCardDragWindow, APanelDroppedDuringADragGoesAwayOnlyAfterTheDragAndTellsNobody) {
+    testing::StrictMock<MockPanelDelegate> delegate;
+    auto panel = std::make_unique<QtPanelWindow>(Size{420, 136}, delegate);
+    panel->setContent(englishContent());
+    panel->setFrame(Rect{100, 100, 420, 136}, false);
+    AppCardWidget* card = panel->content()->card();
+    ASSERT_NE(card, nullptr);
+    QPointer<QWidget> window(panel->widget());
+
+    EXPECT_CALL(delegate, dragStateChanged(true));
+    card->setDragRunner([&](QDrag&) {
+        // The flow ends while the drag's own loop runs (the keep-alive, or System Settings quit).
+        panel.reset();
+        EXPECT_FALSE(window.isNull());  // still needed by the drag below us
+        EXPECT_FALSE(window->isVisible());
+        return Qt::IgnoreAction;
+    });
+    sendMouse(card, QEvent::MouseButtonPress, {20, 40}, Qt::LeftButton);
+    sendMouse(card, QEvent::MouseMove, {40, 40}, Qt::LeftButton);  // no dragStateChanged(false) reaches the gone panel
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
 }
 
 }  // namespace
