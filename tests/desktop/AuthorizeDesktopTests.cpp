@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -25,6 +26,7 @@ namespace {
 
 struct Geometry {
     int x, y, width, height;
+    xcb_window_t id = 0;
 };
 
 pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& environment, int stdoutFd,
@@ -124,6 +126,18 @@ protected:
         return value;
     }
 
+    std::vector<std::uint32_t> cardinals(xcb_window_t window, const char* name, xcb_atom_t type) {
+        auto* reply = xcb_get_property_reply(
+            connection_, xcb_get_property(connection_, 0, window, atom(name), type, 0, 64), nullptr);
+        std::vector<std::uint32_t> values;
+        if (reply && reply->format == 32) {
+            const auto* begin = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+            values.assign(begin, begin + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+        return values;
+    }
+
     // A stand-in settings window: the settings application's class, a process id, mapped.
     void makeSettingsWindow(Geometry g) {
         const xcb_window_t window = xcb_generate_id(connection_);
@@ -158,7 +172,7 @@ protected:
             if (owner && xcb_get_property_value_length(owner) == 4 && attributes && geometry &&
                 attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
                 *static_cast<std::uint32_t*>(xcb_get_property_value(owner)) == static_cast<std::uint32_t>(pid)) {
-                result.push_back({geometry->x, geometry->y, geometry->width, geometry->height});
+                result.push_back({geometry->x, geometry->y, geometry->width, geometry->height, children[i]});
             }
             std::free(owner);
             std::free(attributes);
@@ -231,6 +245,14 @@ TEST_F(AuthorizeDesktopTest, ThePanelDocksBelowTheSettingsWindowAtItsSidebarEdge
     }
     ASSERT_TRUE(docked.has_value()) << "the helper's windows:" << shown;
     EXPECT_GE(docked->height, 96);
+
+    // On every workspace, above other windows, without a taskbar or pager entry.
+    EXPECT_EQ(cardinals(docked->id, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL), (std::vector<std::uint32_t>{0xFFFFFFFF}));
+    const auto states = cardinals(docked->id, "_NET_WM_STATE", XCB_ATOM_ATOM);
+    for (const char* state : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
+                              "_NET_WM_STATE_ABOVE"}) {
+        EXPECT_NE(std::find(states.begin(), states.end(), atom(state)), states.end()) << state;
+    }
 }
 
 }  // namespace
