@@ -84,7 +84,10 @@ TEST(LinuxWorkspaceTests, LaunchesOnlyExecutableFiles) {
     EXPECT_FALSE(executableAt(URL::fileURL(text)).has_value());
     EXPECT_FALSE(executableAt(URL::fileURL(temp.path())).has_value());
     EXPECT_FALSE(executableAt(URL::fileURL("/System/Applications/System Settings.app")).has_value());
-    EXPECT_FALSE(executableAt(*URL::parse("x-apple.systempreferences:" + tool)).has_value());
+    // A URL of another scheme naming the same (encoded) path is not a file to launch.
+    const auto other = URL::parse("x-apple.systempreferences:" + percentEncode(tool, "/-._~"));
+    ASSERT_TRUE(other.has_value());
+    EXPECT_FALSE(executableAt(*other).has_value());
 }
 
 TEST(LinuxApplicationTests, RunReturnsAfterStopAndTerminateEndsWithZero) {
