@@ -3,10 +3,6 @@
 function(kestrum_library name)
   cmake_parse_arguments(ARG "INSTALL" "DIR" "PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/src/*.cpp)
-  if(NOT sources)  # a module whose sources are still to come
-    set(sources ${CMAKE_CURRENT_BINARY_DIR}/${name}_placeholder.cpp)
-    file(WRITE ${sources} "namespace kestrum {}\n")
-  endif()
   add_library(${name} STATIC ${sources})
   add_library(Kestrum::${name} ALIAS ${name})
   target_include_directories(${name} PUBLIC
