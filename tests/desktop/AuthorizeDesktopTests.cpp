@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "HelperEnvironment.hpp"
+
 #include <QDir>
 #include <QImage>
 #include <algorithm>
@@ -23,6 +25,8 @@
 extern char** environ;
 
 namespace {
+
+using kestrum::desktop::addThreadSanitizerSuppressions;
 
 struct Geometry {
     int x, y, width, height;
@@ -48,19 +52,6 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::st
                               : ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     return result == 0 ? pid : -1;
-}
-
-// In the thread-sanitizer build the helper is told which third-party reports to drop (the
-// other builds ignore the variable).
-void addThreadSanitizerSuppressions(std::vector<std::string>& environment) {
-    const std::string suppressions = "suppressions=" KESTRUM_TSAN_SUPPRESSIONS;
-    for (auto& entry : environment) {
-        if (entry.rfind("TSAN_OPTIONS=", 0) == 0) {
-            entry += ":" + suppressions;
-            return;
-        }
-    }
-    environment.push_back("TSAN_OPTIONS=" + suppressions);
 }
 
 std::vector<std::string> environmentWith(const std::string& display) {

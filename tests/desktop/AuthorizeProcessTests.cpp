@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "HelperEnvironment.hpp"
+
 #include <array>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +20,8 @@
 extern char** environ;
 
 namespace {
+
+using kestrum::desktop::addThreadSanitizerSuppressions;
 
 struct Pipe {
     int fds[2] = {-1, -1};
@@ -32,19 +36,6 @@ struct Pipe {
         fds[1] = -1;
     }
 };
-
-// In the thread-sanitizer build the helper is told which third-party reports to drop (the
-// other builds ignore the variable).
-void addThreadSanitizerSuppressions(std::vector<std::string>& environment) {
-    const std::string suppressions = "suppressions=" KESTRUM_TSAN_SUPPRESSIONS;
-    for (auto& entry : environment) {
-        if (entry.rfind("TSAN_OPTIONS=", 0) == 0) {
-            entry += ":" + suppressions;
-            return;
-        }
-    }
-    environment.push_back("TSAN_OPTIONS=" + suppressions);
-}
 
 // The environment without any display, so the shell must choose the off-screen platform.
 std::vector<std::string> headlessEnvironment() {
