@@ -1,5 +1,7 @@
 #include "kestrum/InlineMarkdown.hpp"
 
+#include "kestrum/UTF8.hpp"
+
 #include <array>
 #include <cstdint>
 #include <iterator>
@@ -19,55 +21,7 @@ bool isASCIIDigit(char c) { return c >= '0' && c <= '9'; }
 bool isASCIIAlnum(char c) { return isASCIIAlpha(c) || isASCIIDigit(c); }
 bool isASCIIControlOrSpace(char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; }
 
-void appendUTF8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
-bool isValidUTF8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        char32_t cp = b;
-        char32_t min = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((b & 0xE0) == 0xC0) {
-            length = 2, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            length = 3, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            length = 4, cp = b & 0x07, min = 0x10000;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
-}
 
 // The code point starting at `i` of valid UTF-8 text.
 char32_t decodeAt(std::string_view text, std::size_t i) {

@@ -1,5 +1,7 @@
 #include "kestrum/StringsTable.hpp"
 
+#include "kestrum/UTF8.hpp"
+
 #include <cstdint>
 #include <utility>
 
@@ -18,55 +20,7 @@ int hexValue(char c) {
     return -1;
 }
 
-void appendUTF8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
-// Offset of the first byte that does not begin a well-formed UTF-8 sequence, if any.
-std::optional<std::size_t> firstInvalidUTF8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t min = 0;
-        std::uint32_t cp = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            length = 2, min = 0x80, cp = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            length = 3, min = 0x800, cp = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            length = 4, min = 0x10000, cp = b & 0x07;
-        } else {
-            return i;
-        }
-        if (text.size() - i < length) return i;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80) return i;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
-        i += length;
-    }
-    return std::nullopt;
-}
 
 class Parser {
 public:

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "kestrum/helper/UTF8.hpp"
+#include "kestrum/UTF8.hpp"
 #include "kestrum/ports/Platform.hpp"
 
 namespace kestrum {

@@ -1,5 +1,7 @@
 #include "kestrum/SystemSettingsDestination.hpp"
 
+#include "kestrum/UTF8.hpp"
+
 #include <cstdint>
 #include <utility>
 
@@ -8,41 +10,6 @@
 namespace kestrum {
 namespace {
 
-// A text that is not well-formed UTF-8 has no character form to percent-encode.
-bool isWellFormedUTF8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t codePoint = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07u;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0u) != 0x80u) return false;
-            codePoint = (codePoint << 6) | (next & 0x3Fu);
-        }
-        const bool overlong = (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-        const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-        if (overlong || surrogate || codePoint > 0x10FFFF) return false;
-        i += length;
-    }
-    return true;
-}
 
 // Every printable ASCII punctuation character: used only to make a URL out of a caller's pane
 // identifier that would not parse as it stands (blanks, controls, non-ASCII get encoded).
@@ -52,7 +19,7 @@ URL buildURL(std::string_view paneIdentifier, std::optional<std::string_view> an
     std::string text(kSystemSettingsURLScheme);
     text += ':';
     text += paneIdentifier;
-    if (anchor && isWellFormedUTF8(*anchor)) {
+    if (anchor && isValidUTF8(*anchor)) {
         const std::string encoded = percentEncode(*anchor, kQueryAllowedPunctuation);
         if (!encoded.empty()) {
             text += '?';

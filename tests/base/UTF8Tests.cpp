@@ -1,4 +1,4 @@
-#include "kestrum/helper/UTF8.hpp"
+#include "kestrum/UTF8.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "HelperProcess.hpp"
-#include "kestrum/helper/UTF8.hpp"
+#include "kestrum/UTF8.hpp"
 
 namespace kestrum::e2e {
 namespace {

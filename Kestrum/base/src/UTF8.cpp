@@ -1,4 +1,4 @@
-#include "kestrum/helper/UTF8.hpp"
+#include "kestrum/UTF8.hpp"
 
 #include <cstddef>
 
@@ -43,13 +43,33 @@ std::ptrdiff_t scan(std::string_view bytes, std::size_t i) {
 
 }  // namespace
 
-bool isValidUTF8(std::string_view bytes) {
+std::optional<std::size_t> firstInvalidUTF8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         const std::ptrdiff_t n = scan(bytes, i);
-        if (n < 0) return false;
+        if (n < 0) return i;
         i += static_cast<std::size_t>(n);
     }
-    return true;
+    return std::nullopt;
+}
+
+bool isValidUTF8(std::string_view bytes) { return !firstInvalidUTF8(bytes); }
+
+void appendUTF8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
 }
 
 std::string repairUTF8(std::string_view bytes) {

@@ -1,5 +1,7 @@
 #include "kestrum/linux/IcuTextServices.hpp"
 
+#include "kestrum/UTF8.hpp"
+
 #include <unicode/localematcher.h>
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
@@ -13,13 +15,6 @@
 namespace kestrum {
 namespace {
 
-bool isValidUTF8(std::string_view text) {
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    if (text.size() > static_cast<std::size_t>(INT32_MAX)) return false;
-    u_strFromUTF8(nullptr, 0, &length, text.data(), static_cast<int32_t>(text.size()), &status);
-    return status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status);
-}
 
 // The identifier read as a BCP 47 tag, else as an ICU locale name; bogus when neither works.
 icu::Locale parseLocale(std::string_view identifier) {
