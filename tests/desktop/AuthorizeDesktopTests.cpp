@@ -26,7 +26,6 @@ extern char** environ;
 
 namespace {
 
-using kestrum::desktop::addThreadSanitizerSuppressions;
 
 struct Geometry {
     int x, y, width, height;
@@ -55,17 +54,8 @@ pid_t spawn(const std::vector<std::string>& arguments, const std::vector<std::st
 }
 
 std::vector<std::string> environmentWith(const std::string& display) {
-    std::vector<std::string> result;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text(*entry);
-        if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-            text.rfind("QT_QPA_PLATFORM=", 0) == 0) {
-            continue;
-        }
-        result.push_back(text);
-    }
+    std::vector<std::string> result = kestrum::desktop::environmentWithoutDisplay();
     result.push_back("DISPLAY=" + display);
-    addThreadSanitizerSuppressions(result);
     return result;
 }
 

@@ -21,7 +21,6 @@ extern char** environ;
 
 namespace {
 
-using kestrum::desktop::addThreadSanitizerSuppressions;
 
 struct Pipe {
     int fds[2] = {-1, -1};
@@ -38,19 +37,7 @@ struct Pipe {
 };
 
 // The environment without any display, so the shell must choose the off-screen platform.
-std::vector<std::string> headlessEnvironment() {
-    std::vector<std::string> result;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text(*entry);
-        if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-            text.rfind("QT_QPA_PLATFORM=", 0) == 0) {
-            continue;
-        }
-        result.push_back(text);
-    }
-    addThreadSanitizerSuppressions(result);
-    return result;
-}
+std::vector<std::string> headlessEnvironment() { return kestrum::desktop::environmentWithoutDisplay(); }
 
 class HelperProcess {
 public:

@@ -1,5 +1,7 @@
 #pragma once
 // Environment pieces for tests that start the helper as a process.
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -16,6 +18,22 @@ inline void addThreadSanitizerSuppressions(std::vector<std::string>& environment
         }
     }
     environment.push_back("TSAN_OPTIONS=" + suppressions);
+}
+
+// This process's environment without any display setting, with the suppressions above; the
+// shell then chooses the off-screen platform unless a test adds a display.
+inline std::vector<std::string> environmentWithoutDisplay() {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text(*entry);
+        if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+            text.rfind("QT_QPA_PLATFORM=", 0) == 0) {
+            continue;
+        }
+        result.push_back(text);
+    }
+    addThreadSanitizerSuppressions(result);
+    return result;
 }
 
 }  // namespace kestrum::desktop
