@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 
 namespace kestrum {
 namespace {
@@ -27,10 +26,13 @@ public:
     }
     ~SigpipeGuard() {
         if (!blocked_) return;
-        if (raised && !wasPending_) {
-            const timespec zero{};
-            while (sigtimedwait(&pipeSet_, nullptr, &zero) < 0 && errno == EINTR) {
-            }
+        // Taken back with sigwait, which returns at once for a pending signal (and, unlike
+        // sigtimedwait, exists on macOS too).
+        sigset_t pending;
+        sigemptyset(&pending);
+        if (raised && !wasPending_ && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
+            int taken = 0;
+            sigwait(&pipeSet_, &taken);
         }
         pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
     }
