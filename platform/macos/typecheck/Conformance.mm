@@ -68,12 +68,9 @@ static_assert(NSWindowStyleMaskNonactivatingPanel == 128);
 static_assert((NSWindowCollectionBehaviorCanJoinAllSpaces | NSWindowCollectionBehaviorFullScreenAuxiliary) == 257);
 static_assert(NSApplicationActivateIgnoringOtherApps == 2);
 static_assert(NSDragOperationCopy == 1 && NSDraggingContextWithinApplication == 1);
-#if defined(__APPLE__)
-// GNUstep numbers these differently (its floating level is 2, its buffered backing store 2
-// by position); only AppKit's values count.
-static_assert(NSFloatingWindowLevel == 3);
 static_assert(NSBackingStoreBuffered == 2);
-#endif
+// The floating window level (3) is asked of the window server at run time on the Mac
+// (CGWindowLevelForKey), and GNUstep numbers it 2: neither place can assert it.
 
 // Types of the constants the declaration headers declare.
 KESTRUM_CONSTANT_TYPE(kCFAllocatorDefault, CFAllocatorRef);
@@ -87,6 +84,7 @@ KESTRUM_CONSTANT_TYPE(kAXTrustedCheckOptionPrompt, CFStringRef);
 KESTRUM_CONSTANT_TYPE(AVMediaTypeAudio, AVMediaType);
 KESTRUM_CONSTANT_TYPE(NSWorkspaceDidActivateApplicationNotification, NSNotificationName);
 KESTRUM_CONSTANT_TYPE(NSViewNoIntrinsicMetric, CGFloat);
+KESTRUM_CONSTANT_TYPE(DISPATCH_SOURCE_TYPE_TIMER, dispatch_source_type_t);
 KESTRUM_CONSTANT_TYPE(kCAGravityResizeAspect, CALayerContentsGravity);
 KESTRUM_CONSTANT_TYPE(kCACornerCurveContinuous, CALayerCornerCurve);
 KESTRUM_CONSTANT_TYPE(kCAMediaTimingFunctionEaseInEaseOut, CAMediaTimingFunctionName);

@@ -153,6 +153,12 @@ NSMutableSet<KestrumAppDragSourceView*>* sourcesInSession() {
     return NSMakeSize(NSViewNoIntrinsicMetric, kestrum::AppDragSource::intrinsicHeight(fitting));
 }
 
+// The panel never becomes key, so every press is the first one its window gets.
+- (BOOL)acceptsFirstMouse:(NSEvent*)event {
+    (void)event;
+    return YES;
+}
+
 // Every press inside the card belongs to the card itself, not to its subviews.
 - (NSView*)hitTest:(NSPoint)point {
     const NSPoint local = [self convertPoint:point fromView:self.superview];

@@ -35,6 +35,20 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
 
 }  // namespace
 
+// A borderless button that takes the press that reaches its window: the panel never becomes
+// key, so every press is the first one its window gets.
+@interface KestrumPanelButton : NSButton
+@end
+
+@implementation KestrumPanelButton
+
+- (BOOL)acceptsFirstMouse:(NSEvent*)event {
+    (void)event;
+    return YES;
+}
+
+@end
+
 // The arrow beside the title. Its symbol is a sublayer of a layer-hosting view, so that the
 // rotation, shift and scale of a pose apply to it alone and animate with Core Animation.
 @interface KestrumDirectionIconView : NSView
@@ -195,7 +209,7 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
 - (NSButton*)symbolButton:(NSString*)symbol pointSize:(CGFloat)pointSize action:(SEL)action {
     NSImage* image = kestrum::macos::symbolImage(symbol, pointSize, NSFontWeightSemibold,
                                                  kestrum::macos::paletteColours(PanelMetrics::buttonSecondaryOpacity));
-    NSButton* button = [NSButton buttonWithImage:image target:self action:action];
+    NSButton* button = [KestrumPanelButton buttonWithImage:image target:self action:action];
     button.bordered = NO;
     button.imagePosition = NSImageOnly;
     [button setContentHuggingPriority:NSLayoutPriorityRequired forOrientation:NSLayoutConstraintOrientationHorizontal];
