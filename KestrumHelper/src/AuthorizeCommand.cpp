@@ -5,13 +5,10 @@
 
 #include "kestrum/KestrumController.hpp"
 #include "kestrum/PermissionStatusRegistry.hpp"
-#include "kestrum/helper/AuthorizePorts.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/ports/Platform.hpp"
 
 namespace kestrum {
-
-std::function<void()> prepareAuthorizePorts;
 
 namespace {
 // The launch animation starts from a square of this side centred on the pointer.
@@ -19,8 +16,6 @@ constexpr double pointerSquareSide = 32;
 }  // namespace
 
 void runAuthorize(KestrumHelperRunner& runner, KestrumPane pane, const URL& appURL) {
-    if (prepareAuthorizePorts) prepareAuthorizePorts();
-    // Read after the preparation: it may have replaced the application.
     const auto application = platform().application;
 
     runner.controller = KestrumController::create(KestrumConfiguration({appURL}, false, std::nullopt));
@@ -44,7 +39,7 @@ void runAuthorize(KestrumHelperRunner& runner, KestrumPane pane, const URL& appU
         if (auto strongRunner = weakRunner.lock(); strongRunner && strongRunner->controller) {
             strongRunner->controller->closePanel(false);
         }
-        // The application current when the time is up ends the process, exit code 0.
+        // The application ends the process, exit code 0.
         if (const auto current = platform().application) current->terminate();
     });
 }

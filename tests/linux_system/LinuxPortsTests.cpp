@@ -9,6 +9,7 @@
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxPermissionQueries.hpp"
 #include "kestrum/linux/LinuxWorkspace.hpp"
+#include "kestrum/linux/PosixOutput.hpp"
 
 namespace kestrum {
 namespace {
@@ -90,19 +91,16 @@ TEST(LinuxWorkspaceTests, LaunchesOnlyExecutableFiles) {
     EXPECT_FALSE(executableAt(*other).has_value());
 }
 
-TEST(LinuxApplicationTests, RunReturnsAfterStopAndTerminateEndsWithZero) {
+TEST(LinuxApplicationTests, RunsTheLoopUntilTerminateEndsTheProcessWithZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");  // sanitizers run threads of their own
     auto loop = std::make_shared<LinuxMainLoop>();
     LinuxApplication application(loop);
-    int ran = 0;
-    loop->post([&] { ++ran; });
-    loop->post([&] { application.stop(); });
-    application.run();
-    EXPECT_EQ(ran, 1);
     EXPECT_EQ(application.mouseLocation(), (Point{0, 0}));
     application.setActivationPolicy(ActivationPolicy::accessory);
     EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
-    EXPECT_EXIT(application.terminate(), testing::ExitedWithCode(0), "");
+    loop->post([] { PosixOutput().writeStandardError("first task\n"); });
+    loop->post([&] { application.terminate(); });
+    EXPECT_EXIT(application.run(), testing::ExitedWithCode(0), "first task");
 }
 
 }  // namespace
