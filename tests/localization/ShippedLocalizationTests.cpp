@@ -118,12 +118,42 @@ TEST_F(ShippedLocalizationTest, WithoutIdentifierTheUserLanguagesDecide) {
     environment = {{"LANG", "de_DE.UTF-8"}};
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "Mikrofon");
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, ""), "Mikrofon");
-    // An identifier that fits no localization also falls back to them.
-    EXPECT_EQ(localizedTitle(KestrumPane::microphone, "sv_SE"), "Mikrofon");
+    // An identifier that fits no localization gets English, as bundle matching answers it.
+    EXPECT_EQ(localizedTitle(KestrumPane::microphone, "sv_SE"), "Microphone");
     environment = {{"LANG", "sv_SE.UTF-8"}, {"LANGUAGE", "sv:fi"}};
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "Microphone");
     environment = {{"LANG", "sv_SE.UTF-8"}, {"LANGUAGE", "sv:ja"}};
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "マイク");
+}
+
+TEST_F(ShippedLocalizationTest, TheFirstLanguageThatFitsWinsOnBothPaths) {
+    const struct {
+        std::vector<std::string> languages;
+        const char* microphone;
+    } rows[] = {
+        {{"de-CH", "fr"}, "Mikrofon"}, {{"ja-JP", "en"}, "マイク"}, {{"zh-HK", "en"}, "麥克風"},
+        {{"fr-CA", "de"}, "Micro"},    {{"pt-PT"}, "Microfone"},     {{"zh-HK"}, "麥克風"},
+        {{"sr-Latn"}, "Microphone"},   {{"en-GB", "de"}, "Microphone"}, {{}, "Microphone"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.languages));
+        // The host names the language; the user's own ones say nothing.
+        environment = {{"LANG", "C.UTF-8"}};
+        const std::optional<std::string> identifier =
+            row.languages.empty() ? std::nullopt : std::optional<std::string>(row.languages.front());
+        EXPECT_EQ(localizedTitle(KestrumPane::microphone, identifier), row.microphone);
+
+        // No identifier: the user's languages as the session sets them.
+        environment.clear();
+        std::string list;
+        for (auto language : row.languages) {
+            std::replace(language.begin(), language.end(), '-', '_');
+            if (environment.empty()) environment["LANG"] = language + ".UTF-8";
+            list += (list.empty() ? "" : ":") + language;
+        }
+        if (!list.empty()) environment["LANGUAGE"] = list;
+        EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), row.microphone);
+    }
 }
 
 }  // namespace
