@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "kestrum/UnicodeClasses.hpp"
+#include "NamedCharacterReferences.hpp"
 
 namespace kestrum {
 namespace {
@@ -42,19 +43,6 @@ char32_t decodeBefore(std::string_view text, std::size_t i) {
     return decodeAt(text, start);
 }
 
-// Named character references a title may plausibly use; others stay as written.
-struct NamedEntity {
-    std::string_view name;
-    char32_t codePoint;
-};
-constexpr std::array<NamedEntity, 24> kNamedEntities{{
-    {"amp", U'&'},      {"lt", U'<'},       {"gt", U'>'},       {"quot", U'"'},      {"apos", U'\''},
-    {"nbsp", 0x00A0},   {"copy", 0x00A9},   {"reg", 0x00AE},    {"trade", 0x2122},   {"hellip", 0x2026},
-    {"mdash", 0x2014},  {"ndash", 0x2013},  {"lsquo", 0x2018},  {"rsquo", 0x2019},   {"ldquo", 0x201C},
-    {"rdquo", 0x201D},  {"laquo", 0x00AB},  {"raquo", 0x00BB},  {"euro", 0x20AC},    {"times", 0x00D7},
-    {"middot", 0x00B7}, {"bull", 0x2022},   {"sbquo", 0x201A},  {"bdquo", 0x201E},
-}};
-
 // A character reference at `i` ("&...;"): its text and the position after it.
 std::optional<std::pair<std::string, std::size_t>> readEntity(std::string_view s, std::size_t i) {
     if (i >= s.size() || s[i] != '&') return std::nullopt;
@@ -82,16 +70,11 @@ std::optional<std::pair<std::string, std::size_t>> readEntity(std::string_view s
         return std::make_pair(out, j + 1);
     }
     const std::size_t start = j;
-    while (j < s.size() && isASCIIAlnum(s[j]) && j - start < 32) ++j;
+    while (j < s.size() && isASCIIAlnum(s[j]) && j - start <= kLongestCharacterReferenceName) ++j;
     if (j == start || j >= s.size() || s[j] != ';') return std::nullopt;
-    const std::string_view name = s.substr(start, j - start);
-    for (const auto& entity : kNamedEntities) {
-        if (entity.name == name) {
-            appendUTF8(out, entity.codePoint);
-            return std::make_pair(out, j + 1);
-        }
-    }
-    return std::nullopt;
+    const auto text = namedCharacterReference(s.substr(start, j - start));
+    if (!text) return std::nullopt;
+    return std::make_pair(std::string(*text), j + 1);
 }
 
 // Backslash escapes and character references resolved (link destinations and titles).

@@ -110,6 +110,13 @@ TEST(InlineMarkdownTest, EscapesAndReferences) {
     EXPECT_EQ(render("\\*not emphasis\\* \\\\ \\a"), "*not emphasis* \\ \\a");
     EXPECT_EQ(render("Media &amp; Apple Music &#65;&#x42; &bogus; & more"), "Media & Apple Music AB &bogus; & more");
     EXPECT_EQ(render("&#0;"), "\xEF\xBF\xBD");
+    // Every named reference of HTML5, some standing for two code points; only with the ";",
+    // and the names are case-sensitive.
+    EXPECT_EQ(render("caf&eacute; &Eacute;T&Eacute; &NotEqualTilde; &fjlig; &CounterClockwiseContourIntegral;"),
+              "caf\u00E9 \u00C9T\u00C9 \u2242\u0338 fj \u2233");
+    EXPECT_EQ(render("&eacute &EACUTE; &CounterClockwiseContourIntegralX; &frac12;"),
+              "&eacute &EACUTE; &CounterClockwiseContourIntegralX; \u00BD");
+    EXPECT_EQ(render("[x](/a&auml;b \"&quot;t&quot;\")"), "{x->/a\u00E4b}");
 }
 
 TEST(InlineMarkdownTest, BlockSyntaxAndWhitespaceStayText) {
