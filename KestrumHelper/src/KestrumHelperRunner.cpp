@@ -56,7 +56,7 @@ void KestrumHelperRunner::run(const HelperCommand& command) {
         return;
     }
     const auto state = PermissionStatusRegistry::provider(pane)->authorizationState();
-    finish(HelperOutput{true, kind, std::string(rawValue(state)), std::nullopt}, kExitSuccess);
+    finish(HelperOutput{true, kind, std::string(reportedStatus(state)), std::nullopt}, kExitSuccess);
 }
 
 }  // namespace kestrum
