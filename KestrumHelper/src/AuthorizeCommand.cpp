@@ -28,7 +28,7 @@ void runAuthorize(KestrumHelperRunner& runner, KestrumPane pane, const URL& appU
     HelperOutput output{true, std::string(rawValue(pane)), std::nullopt, std::nullopt};
     // Full disk access is left to the target application's own process.
     if (pane != KestrumPane::fullDiskAccess) {
-        output.status = std::string(rawValue(PermissionStatusRegistry::provider(pane)->authorizationState()));
+        output.status = std::string(reportedStatus(PermissionStatusRegistry::provider(pane)->authorizationState()));
     }
     writeOutput(output);
 

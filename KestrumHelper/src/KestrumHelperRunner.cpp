@@ -57,7 +57,7 @@ void KestrumHelperRunner::runCommand(const HelperCommand& command) {
         return;
     }
     const auto state = PermissionStatusRegistry::provider(pane)->authorizationState();
-    finish(HelperOutput{true, kind, std::string(rawValue(state)), std::nullopt}, kExitSuccess);
+    finish(HelperOutput{true, kind, std::string(reportedStatus(state)), std::nullopt}, kExitSuccess);
 }
 
 }  // namespace kestrum

@@ -12,9 +12,10 @@
 namespace kestrum::e2e {
 namespace {
 
-class HelperOpenHandlerTests : public testing::Test {
+class HelperOpenHandlerTests : public OutputSchemaCheckedTest {
 protected:
     void SetUp() override {
+        OutputSchemaCheckedTest::SetUp();
         ASSERT_FALSE(temp.path().empty());
         // The handler also prints, to prove that nothing it writes reaches the helper's streams.
         temp.write("record",

@@ -1,8 +1,10 @@
 #pragma once
 // Starts the helper binary with chosen arguments, environment and standard output, and
-// collects what it wrote and how it ended.
+// collects what it wrote and how it ended; tests built on OutputSchemaCheckedTest also check
+// every line it wrote against the documented output schema.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -11,9 +13,12 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "TempDirectory.hpp"
 
@@ -21,8 +26,9 @@ namespace kestrum::e2e {
 
 inline const std::string kHelperPath = KESTRUM_HELPER_PATH;
 
-// How the helper's standard output is connected.
-enum class StandardOutput { captured, closed, brokenPipe };
+// How the helper's standard output is connected. `firstLine` reads up to the first line feed
+// and then kills the process (for authorize, which stays alive).
+enum class StandardOutput { captured, closed, brokenPipe, firstLine };
 
 struct ProcessResult {
     std::string standardOutput;
@@ -43,9 +49,8 @@ inline std::optional<std::string> readWholeFile(const std::string& path) {
 // A small, fixed environment so that nothing of the test runner's session leaks in.
 inline std::vector<std::string> baseEnvironment() { return {"PATH=/usr/bin:/bin", "LC_ALL=C.UTF-8"}; }
 
-inline ProcessResult runHelper(const std::vector<std::string>& arguments,
-                               const std::vector<std::string>& environment = baseEnvironment(),
-                               StandardOutput output = StandardOutput::captured) {
+inline ProcessResult runProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                                const std::vector<std::string>& environment, StandardOutput output) {
     ProcessResult result;
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
@@ -65,7 +70,7 @@ inline ProcessResult runHelper(const std::vector<std::string>& arguments,
     }
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
 
-    std::vector<std::string> argvStrings{kHelperPath};
+    std::vector<std::string> argvStrings{executable};
     argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& a : argvStrings) argv.push_back(a.data());
@@ -75,7 +80,7 @@ inline ProcessResult runHelper(const std::vector<std::string>& arguments,
     for (auto& e : envStrings) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    const int spawned = ::posix_spawn(&result.pid, kHelperPath.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int spawned = ::posix_spawn(&result.pid, executable.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(err[1]);
@@ -102,6 +107,10 @@ inline ProcessResult runHelper(const std::vector<std::string>& arguments,
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n > 0) {
                 sinks[i]->append(buffer, static_cast<std::size_t>(n));
+                if (output == StandardOutput::firstLine && i == 0 &&
+                    result.standardOutput.find('\n') != std::string::npos) {
+                    ::kill(result.pid, SIGKILL);
+                }
             } else if (n == 0 || errno != EINTR) {
                 ::close(fds[i].fd);
                 fds[i].fd = -1;
@@ -117,5 +126,41 @@ inline ProcessResult runHelper(const std::vector<std::string>& arguments,
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
 }
+
+// What the helper wrote to standard output in each run of the current test.
+inline std::vector<std::string>& helperOutputs() {
+    static std::vector<std::string> outputs;
+    return outputs;
+}
+
+inline ProcessResult runHelper(const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& environment = baseEnvironment(),
+                               StandardOutput output = StandardOutput::captured) {
+    ProcessResult result = runProcess(kHelperPath, arguments, environment, output);
+    if (!result.standardOutput.empty()) helperOutputs().push_back(result.standardOutput);
+    return result;
+}
+
+// Every line the helper wrote during a test is checked against the documented schema of the
+// output line when the test ends, so the schema and the program cannot drift apart.
+class OutputSchemaCheckedTest : public testing::Test {
+protected:
+    void SetUp() override { helperOutputs().clear(); }
+    void TearDown() override {
+        if (helperOutputs().empty()) return;
+        TempDirectory temp;
+        std::vector<std::string> arguments{KESTRUM_OUTPUT_LINE_CHECK, KESTRUM_OUTPUT_SCHEMA};
+        for (std::size_t i = 0; i < helperOutputs().size(); ++i) {
+            arguments.push_back(temp.write("output" + std::to_string(i), helperOutputs()[i]));
+        }
+        const auto check = runProcess(KESTRUM_PYTHON3, arguments, baseEnvironment(), StandardOutput::captured);
+        helperOutputs().clear();
+        if (check.exitCode == 77) {
+            std::cout << "output schema not checked: " << check.standardError;
+            return;
+        }
+        EXPECT_EQ(check.exitCode, 0) << check.standardOutput << check.standardError;
+    }
+};
 
 }  // namespace kestrum::e2e

@@ -93,6 +93,9 @@ TEST_F(LocalizerTest, EveryPaneHasItsEnglishDefault) {
         EXPECT_EQ(localizedTitle(pane, std::nullopt), expected.at(pane));
         EXPECT_EQ(localizedTitle(pane, "en"), expected.at(pane));
     }
+    // A value that is none of the panes is titled like no pane at all.
+    EXPECT_EQ(localizedTitle(static_cast<KestrumPane>(9), std::nullopt), "Permission");
+    EXPECT_EQ(localizedTitle(static_cast<KestrumPane>(-1), "fr"), "Permission");
 }
 
 TEST_F(LocalizerTest, PreferenceListNormalizesSeparatorsAndDropsRepeats) {
