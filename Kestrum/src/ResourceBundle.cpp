@@ -113,7 +113,7 @@ std::optional<ResourceBundle> ResourceBundleAccessor::bundle() {
     }
     // Outside the lock: ending the process runs exit handlers.
     if (const auto& output = platform().output) {
-        output->writeStandardError(failureMessage);
+        output->writeStandardError(failureMessage, ResourceBundleAccessor::kFailureMessageTimeLimit);
         output->exitProcess(1);
     }
     return std::nullopt;

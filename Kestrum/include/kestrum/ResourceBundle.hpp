@@ -63,6 +63,9 @@ public:
     static std::string besideMainBundlePath(FileSystem& fileSystem);
     const std::string& buildTimePath() const { return buildTimePath_; }
 
+    // How long the missing-bundle message may wait for a standard error nobody reads.
+    static constexpr double kFailureMessageTimeLimit = 5;
+
 private:
     std::mutex mutex_;
     const std::string buildTimePath_;

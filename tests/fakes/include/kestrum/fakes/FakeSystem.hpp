@@ -75,12 +75,23 @@ public:
     std::string standardError;
     std::vector<std::string> writes;  // each write to standard output, separately
     std::optional<int> exitCode;
+    // Bytes a reader takes from standard output before it stops reading; every write after
+    // that gives up once its time is up.
+    std::optional<std::size_t> standardOutputCapacity;
 
-    void writeStandardOutput(std::string_view bytes) override {
-        standardOutput += bytes;
-        writes.emplace_back(bytes);
+    bool writeStandardOutput(std::string_view bytes, double) override {
+        const std::size_t room =
+            standardOutputCapacity ? *standardOutputCapacity - std::min(*standardOutputCapacity, standardOutput.size())
+                                   : bytes.size();
+        const std::string_view taken = bytes.substr(0, room);
+        standardOutput += taken;
+        writes.emplace_back(taken);
+        return taken.size() == bytes.size();
     }
-    void writeStandardError(std::string_view bytes) override { standardError += bytes; }
+    bool writeStandardError(std::string_view bytes, double) override {
+        standardError += bytes;
+        return true;
+    }
     void exitProcess(int code) override {
         if (!exitCode) exitCode = code;
     }
