@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kestrum/ResourceBundle.hpp"
 #include "kestrum/desktop/DesktopShellLoader.hpp"
 #include "kestrum/helper/AuthorizePorts.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
@@ -21,7 +22,14 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
 
     kestrum::installPlatform(kestrum::makeLinuxSystemPlatform(std::make_shared<kestrum::LinuxMainLoop>()));
+#ifdef KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS
+    // A test build: authorize ends within a test's time, and the tests control the build tree's
+    // bundle path.
+    kestrum::helperKeepAliveSeconds = KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS;
+    kestrum::setResourceBundleBuildPath(KESTRUM_TEST_BUILD_RESOURCE_BUNDLE_PATH);
+#else
     kestrum::helperKeepAliveSeconds = 300;
+#endif
     // authorize shows its panel through the desktop shell beside the executable.
     kestrum::prepareAuthorizePorts = [] {
         kestrum::desktop::prepareDesktopShell(kestrum::platform().fileSystem->mainBundlePath());
