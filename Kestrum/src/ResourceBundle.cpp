@@ -67,6 +67,11 @@ bool isSafeFromOtherUsers(FileSystem& fileSystem, std::string_view path) {
     }
 }
 
+std::string& buildPathSetting() {
+    static std::string path(KESTRUM_RESOURCE_BUNDLE_BUILD_PATH);
+    return path;
+}
+
 }  // namespace
 
 std::optional<ResourceBundle> ResourceBundle::open(std::string path) {
@@ -144,9 +149,16 @@ std::string ResourceBundleAccessor::besideMainBundlePath(FileSystem& fileSystem)
 std::optional<std::string> ResourceBundleAccessor::enclosingBundleResourcesPath(std::string_view mainBundlePath) {
     const std::string_view folder = withoutTrailingSeparators(mainBundlePath);
     const std::string_view leaf = lastComponent(folder);
-    if (folder == "/" || (leaf != "Helpers" && leaf != "MacOS")) return std::nullopt;
-    const std::string_view contents = parentFolder(folder);
-    if (lastComponent(contents) != "Contents") return std::nullopt;
+    std::string contents;
+    if (leaf.size() > 4 && leaf.ends_with(".app")) {
+        // A program in Contents/MacOS may be given its application as its main bundle.
+        contents = joinPath(folder, "Contents");
+    } else if (folder != "/" && (leaf == "Helpers" || leaf == "MacOS") &&
+               lastComponent(parentFolder(folder)) == "Contents") {
+        contents = parentFolder(folder);
+    } else {
+        return std::nullopt;
+    }
     return joinPath(joinPath(contents, "Resources"), kResourceBundleName);
 }
 
@@ -189,13 +201,6 @@ std::optional<ResourceBundle> ResourceBundleAccessor::bundle() {
     }
     return std::nullopt;
 }
-
-namespace {
-std::string& buildPathSetting() {
-    static std::string path(KESTRUM_RESOURCE_BUNDLE_BUILD_PATH);
-    return path;
-}
-}  // namespace
 
 std::string_view resourceBundleBuildPath() { return buildPathSetting(); }
 

@@ -34,10 +34,11 @@ void expectEndedWith(const ProcessResult& result, const std::string& standardOut
 }
 
 // An environment whose URL opener does nothing, so authorize opens no real settings handler;
-// in the thread-sanitizer build the helper is told which of Qt's reports to drop.
+// in the sanitizer builds the helper is told which reports of the desktop's libraries to drop.
 std::vector<std::string> quietEnvironment(const TempDirectory& folder) {
     folder.write("opener/xdg-open", "#!/bin/sh\nexit 0\n", true);
-    return {"PATH=" + folder / "opener", "LC_ALL=C.UTF-8", "TSAN_OPTIONS=suppressions=" KESTRUM_TSAN_SUPPRESSIONS};
+    return {"PATH=" + folder / "opener", "LC_ALL=C.UTF-8", "TSAN_OPTIONS=suppressions=" KESTRUM_TSAN_SUPPRESSIONS,
+            "LSAN_OPTIONS=print_suppressions=0:suppressions=" KESTRUM_LSAN_SUPPRESSIONS};
 }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -161,6 +161,8 @@ TEST_F(ResourceBundleAccessorTest, EnclosingBundleAndABuildTreeNoOtherUserCouldH
          app + "/Resources/Kestrum_Kestrum.bundle"},
         {"helper in Contents/MacOS", app + "/MacOS/", {app + "/Resources/Kestrum_Kestrum.bundle"}, {}, {},
          app + "/Resources/Kestrum_Kestrum.bundle"},
+        {"the application as the main bundle", "/Applications/Tazel.app", {app + "/Resources/Kestrum_Kestrum.bundle"},
+         {}, {}, app + "/Resources/Kestrum_Kestrum.bundle"},
         {"beside comes first", app + "/Helpers",
          {app + "/Helpers/Kestrum_Kestrum.bundle", app + "/Resources/Kestrum_Kestrum.bundle"}, {}, {},
          app + "/Helpers/Kestrum_Kestrum.bundle"},

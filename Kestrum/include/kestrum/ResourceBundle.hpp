@@ -50,7 +50,8 @@ private:
 
 // Finds the resource bundle once, in this order: beside the main bundle; in the enclosing
 // bundle's Contents/Resources when the program sits in <bundle>/Contents/Helpers or
-// Contents/MacOS (where code signing allows no data); at the path fixed when the library was
+// Contents/MacOS (where code signing allows no data), whether the platform gives the program's
+// folder or the application as the main bundle; at the path fixed when the library was
 // built, but only when no other user could have put it there or changed it. When none opens, the
 // first use writes "could not load resource bundle: from <beside> or <build-time path>" to
 // standard error and ends the process with status 1. The answer is kept for the installed file
@@ -64,7 +65,7 @@ public:
     // Where the bundle is looked for first: beside the main bundle.
     static std::string besideMainBundlePath(FileSystem& fileSystem);
     // The bundle's path in the enclosing bundle's resources, when the main bundle path is a
-    // bundle's Contents/Helpers or Contents/MacOS.
+    // bundle's Contents/Helpers or Contents/MacOS, or an application bundle itself.
     static std::optional<std::string> enclosingBundleResourcesPath(std::string_view mainBundlePath);
     const std::string& buildTimePath() const { return buildTimePath_; }
 
