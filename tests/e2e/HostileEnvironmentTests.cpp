@@ -52,7 +52,7 @@ TEST(HostileEnvironment, PathValuesAndInheritedDescriptorsNeverReachTheOpener) {
     const RecordingURLHandler handler;
     // The helper's current folder, where someone put openers of their own.
     TempDirectory current;
-    const std::string planted = "#!/bin/sh\ntouch '" + current / "planted-opener-ran" + "'\n";
+    const std::string planted = "#!/bin/sh\n/usr/bin/touch '" + current / "planted-opener-ran" + "'\n";
     current.write("xdg-open", planted, true);
     current.write("bin/xdg-open", planted, true);
     // An opener in an absolute folder that records which descriptors it was given (its PATH
