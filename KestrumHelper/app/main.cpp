@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "kestrum/ResourceBundle.hpp"
 #include "kestrum/desktop/DesktopShellLoader.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/linux/LinuxMainLoop.hpp"
@@ -32,7 +33,14 @@ int main(int argc, char** argv) {
         kestrum::desktop::assembleDesktopPorts(ports.fileSystem->mainBundlePath(), ports);
     }
     kestrum::installPlatform(std::move(ports));
+#ifdef KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS
+    // A test build: authorize ends within a test's time, and the tests control the build tree's
+    // bundle path.
+    kestrum::helperKeepAliveSeconds = KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS;
+    kestrum::setResourceBundleBuildPath(KESTRUM_TEST_BUILD_RESOURCE_BUNDLE_PATH);
+#else
     kestrum::helperKeepAliveSeconds = 300;
+#endif
 
     auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
     kestrum::platform().mainLoop->post([runner, parsed = std::move(parsed)] { runner->run(parsed); });

@@ -20,7 +20,7 @@ constexpr std::string_view kFullDiskAccessRefusal =
 }  // namespace
 
 void KestrumHelperRunner::finish(const HelperOutput& output, int exitCode) {
-    writeOutput(output);
+    writeOutput(output, helperKeepAliveSeconds);
     platform().output->exitProcess(exitCode);
 }
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "HelperEnvironment.hpp"
+#include "ProgramCopy.hpp"
 
 #include <array>
 #include <cstdlib>
@@ -153,17 +154,7 @@ TEST(AuthorizeProcess, AnUnreachableDisplayFallsBackToTheOffScreenPlatform) {
 TEST(AuthorizeProcess, WithoutTheDesktopShellBesideItTheFlowStillRuns) {
     // A copy of the helper and its libraries without the shell: panels render nothing.
     const auto folder = std::filesystem::temp_directory_path() / ("kestrum-alone-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const auto copy = folder / "KestrumHelper";
-    const std::filesystem::path built(KESTRUM_HELPER_PATH);
-    std::filesystem::copy_file(built, copy, std::filesystem::copy_options::overwrite_existing);
-    for (const auto& entry : std::filesystem::directory_iterator(built.parent_path())) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("libKestrum", 0) == 0 && name.rfind("libKestrumDesktop", 0) != 0) {
-            std::filesystem::copy(entry.path(), folder / name, std::filesystem::copy_options::copy_symlinks |
-                                                                   std::filesystem::copy_options::overwrite_existing);
-        }
-    }
+    const auto copy = kestrum::testing_support::copyProgramWithLibraries(KESTRUM_HELPER_PATH, folder, false);
     {
         HelperProcess helper(copy.string(), {"authorize", "fullDiskAccess", "--app-url", "/Applications/Tazel.app"});
         ASSERT_TRUE(helper.spawned());

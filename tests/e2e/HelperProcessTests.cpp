@@ -113,17 +113,6 @@ TEST_F(HelperProcessTests, ALineLargerThanThePipeArrivesWhole) {
     EXPECT_EQ(result.exitCode, 2);
 }
 
-TEST_F(HelperProcessTests, AClosedOrBrokenStandardOutputChangesNoExitCode) {
-    for (const auto output : {StandardOutput::closed, StandardOutput::brokenPipe}) {
-        const Row rows[] = {
-            {{}, "", 2},
-            {{"status", "fullDiskAccess"}, "", 1},
-            {{"status", "bluetooth"}, "", 0},
-        };
-        for (const auto& row : rows) expectRow(row, runHelper(row.arguments, baseEnvironment(), output));
-    }
-}
-
 // Loaded libraries as the dynamic loader reports them for the helper's own process.
 std::string loadedLibraries(const std::vector<std::string>& arguments, std::vector<std::string> environment) {
     TempDirectory temp;

@@ -61,6 +61,19 @@ TEST(LinuxWorkspaceTests, SpawnedChildGetsItsArgumentsAndNoneOfOurDescriptors) {
     EXPECT_FALSE(spawnDetached(script, {std::string("a\0b", 3)}).has_value());
 }
 
+TEST(LinuxWorkspaceTests, ProgramsAreLookedUpInAbsoluteFoldersOnly) {
+    const std::vector<std::string> system{"/usr/local/bin", "/usr/bin", "/bin"};
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
+        {nullptr, system},
+        {"", system},
+        {".", system},
+        {"bin::.", system},
+        {":/opt/a::relative:/b/:", {"/opt/a", "/b/"}},
+        {"/only", {"/only"}},
+    };
+    for (const auto& [path, folders] : rows) EXPECT_EQ(programSearchFolders(path), folders) << (path ? path : "unset");
+}
+
 TEST(LinuxWorkspaceTests, OpenURLReportsWhetherTheOpenerStarted) {
     EXPECT_TRUE(LinuxWorkspace("true").openURL(*URL::parse("x-apple.systempreferences:x")));
     EXPECT_FALSE(LinuxWorkspace("kestrum-no-such-opener").openURL(*URL::parse("x-apple.systempreferences:x")));
@@ -98,7 +111,7 @@ TEST(LinuxApplicationTests, RunsTheLoopUntilTerminateEndsTheProcessWithZero) {
     EXPECT_EQ(application.mouseLocation(), (Point{0, 0}));
     application.setActivationPolicy(ActivationPolicy::accessory);
     EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
-    loop->post([] { PosixOutput().writeStandardError("first task\n"); });
+    loop->post([] { PosixOutput().writeStandardError("first task\n", 5); });
     loop->post([&] { application.terminate(); });
     EXPECT_EXIT(application.run(), testing::ExitedWithCode(0), "first task");
 }

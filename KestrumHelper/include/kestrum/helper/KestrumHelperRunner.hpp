@@ -12,7 +12,8 @@ namespace kestrum {
 class KestrumController;
 
 // Seconds the authorize action keeps the process alive; read when the action schedules its
-// keep-alive. Set at start-up; main thread only.
+// keep-alive. Also the longest any action waits for a host that does not read its line. Set at
+// start-up; main thread only.
 extern double helperKeepAliveSeconds;
 
 // Exit codes of the helper.
