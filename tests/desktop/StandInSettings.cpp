@@ -6,7 +6,7 @@
 //   end
 // "ready" is written once the window is on screen.
 //
-//   kestrum_stand_in_settings [--geometry X,Y,W,H] [--title TEXT] [--pane TEXT]
+//   kestrum_stand_in_settings [--frame X,Y,W,H] [--pane TEXT]
 //   kestrum_stand_in_settings --grab FILE.png [--crop X,Y,W,H]   (saves the screen and ends)
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
 
     const QString pane = value(QStringLiteral("--pane"));
     SettingsWindow window(pane.isEmpty() ? QStringLiteral("Accessibility") : pane);
-    window.setGeometry(rectArgument(value(QStringLiteral("--geometry"))).value_or(QRect(100, 50, 900, 600)));
+    window.setGeometry(rectArgument(value(QStringLiteral("--frame"))).value_or(QRect(100, 50, 900, 600)));
     window.show();
     QTimer::singleShot(0, &window, [] { writeLine(QStringLiteral("ready")); });
     return QApplication::exec();

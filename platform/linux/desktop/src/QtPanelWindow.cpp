@@ -94,7 +94,7 @@ QtPanelWindow::~QtPanelWindow() {
     // A drag of the card runs its own event loop below us on the stack; its widgets must
     // survive until it returns, and the card deletes the window then.
     if (content_->card() && content_->card()->isRunningDrag()) {
-        window_->setProperty(AppCardWidget::retiredWindowProperty, true);
+        content_->card()->deleteAfterDrag(window_);
         return;
     }
     delete window_.data();
