@@ -133,14 +133,20 @@ void QtPanelWindow::setContentSize(Size size) {
     applyFrame();
 }
 
+// A window kept above all others cannot be put behind them: ordering back drops that state
+// first (on the native window only: changing the widget's flags would unmap and remap it), and
+// ordering front takes it up again.
 void QtPanelWindow::orderFrontRegardless() {
     if (!window_) return;
     if (!window_->isVisible()) window_->show();
+    if (QWindow* handle = window_->windowHandle()) handle->setFlag(Qt::WindowStaysOnTopHint, true);
     window_->raise();
 }
 
 void QtPanelWindow::orderBack() {
-    if (window_) window_->lower();
+    if (!window_) return;
+    if (QWindow* handle = window_->windowHandle()) handle->setFlag(Qt::WindowStaysOnTopHint, false);
+    window_->lower();
 }
 
 void QtPanelWindow::close() {
