@@ -41,7 +41,11 @@ inline pid_t spawnProcess(const std::vector<std::string>& arguments, const std::
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
+    if (stdoutFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     const bool search = args.front().find('/') == std::string::npos;

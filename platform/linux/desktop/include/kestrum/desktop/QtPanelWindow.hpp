@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "kestrum/desktop/ScreenSpace.hpp"
 #include "kestrum/ports/PanelWindow.hpp"
 
 namespace kestrum::desktop {
@@ -56,5 +57,7 @@ public:
 
 // The primary screen's geometry in Qt's coordinates (an 1440 x 900 stand-in without screens).
 Rect primaryScreenGeometry();
+// Qt's screens with their scale, in Qt's order.
+std::vector<ScreenScale> desktopScreenScales();
 
 }  // namespace kestrum::desktop
