@@ -238,6 +238,7 @@ void X11Desktop::refreshList() {
         }
     }
     order_ = std::move(order);
+    listedStale_ = true;
 }
 
 void X11Desktop::refreshClients() {
@@ -270,6 +271,7 @@ void X11Desktop::refreshClients() {
         if ((a.topLevel = client.topLevelStale)) a.tree = xcb_query_tree(connection_, id);
     }
     if (asked.empty()) return;
+    listedStale_ = true;
 
     // The replies, in the order asked. A window that went away meanwhile answers nothing; it
     // stays undescribed until its destruction is seen.
@@ -351,17 +353,20 @@ void X11Desktop::refresh() {
     notifyLater();
 }
 
-std::vector<X11Window> X11Desktop::windows() {
+const std::vector<X11Window>& X11Desktop::windows() {
     refresh();
-    std::vector<X11Window> result;
+    if (!listedStale_) return listed_;
+    listedStale_ = false;
+    ++generation_;
+    listed_.clear();
     for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
         const auto client = clients_.find(*it);
         if (client == clients_.end() || !client->second.window) continue;
         const X11Window& window = *client->second.window;
         // Unmanaged top-level windows count only when they name their application.
-        if (managed_ || !window.className.empty() || !window.instanceName.empty()) result.push_back(window);
+        if (managed_ || !window.className.empty() || !window.instanceName.empty()) listed_.push_back(window);
     }
-    return result;
+    return listed_;
 }
 
 std::optional<X11Window> X11Desktop::activeWindow() {
@@ -412,16 +417,19 @@ Subscription X11Desktop::observeActivation(std::function<void()> handler) {
 // MARK: - Window server
 
 std::optional<LooseValue> X11WindowServer::copyWindowList(std::uint32_t options, std::uint32_t) {
+    const std::vector<X11Window>& windows = desktop_->windows();
     const Rect primary = primaryScreenGeometry();
-    const std::vector<ScreenScale> scales = desktopScreenScales();
+    std::vector<ScreenScale> scales = desktopScreenScales();
+    if (answer_ && answer_->generation == desktop_->generation() && answer_->options == options &&
+        answer_->scales == scales && answer_->primary == primary) {
+        return answer_->list;
+    }
     LooseList entries;
-    for (const X11Window& window : desktop_->windows()) {
+    for (const X11Window& window : windows) {
         if ((options & onScreenOnly) && !window.viewable) continue;
         const Rect bounds = logicalFromDevice(window.bounds, scales);
         LooseDictionary entry;
-        entry["kCGWindowNumber"] = LooseValue(static_cast<std::int64_t>(window.id));
         if (window.processIdentifier != 0) entry["kCGWindowOwnerPID"] = LooseValue(window.processIdentifier);
-        if (!window.className.empty()) entry["kCGWindowOwnerName"] = LooseValue(window.className);
         entry["kCGWindowLayer"] = LooseValue(window.above ? 3 : 0);
         entry["kCGWindowAlpha"] = LooseValue(window.opacity);
         entry["kCGWindowBounds"] = LooseValue(LooseDictionary{{"X", LooseValue(bounds.x() - primary.x())},
@@ -430,7 +438,8 @@ std::optional<LooseValue> X11WindowServer::copyWindowList(std::uint32_t options,
                                                               {"Height", LooseValue(bounds.height())}});
         entries.emplace_back(std::move(entry));
     }
-    return LooseValue(std::move(entries));
+    answer_ = Answer{desktop_->generation(), options, std::move(scales), primary, LooseValue(std::move(entries))};
+    return answer_->list;
 }
 
 Rect X11WindowServer::displayBounds(std::uint32_t displayIdentifier) {

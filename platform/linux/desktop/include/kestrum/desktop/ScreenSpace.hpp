@@ -27,6 +27,7 @@ inline Point bottomLeftFromQtPoint(const Point& point, const Rect& primary) {
 struct ScreenScale {
     Rect logical;
     double devicePixelRatio = 1;
+    friend bool operator==(const ScreenScale&, const ScreenScale&) = default;
 };
 
 // Device pixels, as the X server counts them, to Qt's logical pixels: the one place where the

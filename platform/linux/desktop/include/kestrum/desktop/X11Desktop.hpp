@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "kestrum/desktop/ScreenSpace.hpp"
 #include "kestrum/ports/WindowServer.hpp"
 #include "kestrum/ports/Workspace.hpp"
 
@@ -45,8 +46,10 @@ public:
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
-    // Top-level application windows, front to back.
-    std::vector<X11Window> windows();
+    // Top-level application windows, front to back; valid until the next call.
+    const std::vector<X11Window>& windows();
+    // Changes whenever windows() answers something new.
+    std::uint64_t generation() const { return generation_; }
     // The window the window manager marks active, if any.
     std::optional<X11Window> activeWindow();
     // Asks the window manager to activate the window (as a pager would, past focus-stealing rules).
@@ -97,6 +100,10 @@ private:
     bool listStale_ = true;
     std::optional<std::uint32_t> active_;
     bool activeStale_ = true;
+    // What windows() answers, made again only after something changed.
+    std::vector<X11Window> listed_;
+    bool listedStale_ = true;
+    std::uint64_t generation_ = 0;
 };
 
 // The window list as the core reads it: entries with owner process, layer (0 for ordinary
@@ -115,6 +122,16 @@ public:
 private:
     std::shared_ptr<X11Desktop> desktop_;
     std::shared_ptr<WindowServer> inner_;
+    // The last answer and what it was made from: an unchanged desktop gets it again (its
+    // dictionaries are shared, not copied).
+    struct Answer {
+        std::uint64_t generation = 0;
+        std::uint32_t options = 0;
+        std::vector<ScreenScale> scales;
+        Rect primary;
+        LooseValue list;
+    };
+    std::optional<Answer> answer_;
 };
 
 // Running applications and activation from the X11 desktop; launching and opening URLs stay
