@@ -141,6 +141,8 @@ TEST_F(AuthorizeDesktopTest, ThePanelDocksBelowTheSettingsWindowAtItsSidebarEdge
         const auto helper = startHelper("/Applications/Tazel.app", scaled.environment);
 
         const auto docked = waitUntilDocked(helper->pid(), settings, f);
+        // The last frame of the launch has been drawn by then.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const QImage shown = screenshot(std::string("authorize_xvfb_") + scaled.name + ".png");
         ASSERT_TRUE(docked.has_value()) << "the helper's windows:" << server_->describeWindowsOf(helper->pid());
         EXPECT_GE(docked->height, 96 * f);

@@ -36,6 +36,8 @@ public:
 
     QWidget* widget() const;
     PanelContentWidget* content() const;
+    // The scale the content is drawn at in the current frame (1 when it fits).
+    double contentScale() const;
     bool ignoresMouseEvents() const { return ignoresMouse_; }
 
 private:
