@@ -94,11 +94,15 @@ bool run(const std::string& helperPath, int windows, double seconds) {
         server.moveWindow(settings, frame.x + (step++ % 2), frame.y);
         std::this_thread::sleep_for(std::chrono::microseconds(16667));
     });
-    (void)settings;
+    // Whether the panel still follows: docked below where the window came to rest.
+    const auto moved = server.waitForWindow(::getpid(), [](const WindowGeometry&) { return true; });
+    const bool followed = moved && server.waitForWindow(helper.pid(), [&](const WindowGeometry& g) {
+        return g.x == moved->x + 230 && g.y == moved->y + moved->height + 3;
+    });
     std::printf("%4d windows | resting: helper %6.2f %% of a core, X server %6.2f %% | following: helper %6.3f ms "
-                "CPU per step (%5.1f %%), X server %6.2f %%\n",
+                "CPU per step (%5.1f %%), X server %6.2f %%%s\n",
                 windows, resting.helper * 100, resting.server * 100, following.helper * 1000 / 30,
-                following.helper * 100, following.server * 100);
+                following.helper * 100, following.server * 100, followed ? "" : " (the panel lost the window)");
     std::fflush(stdout);
     return true;
 }

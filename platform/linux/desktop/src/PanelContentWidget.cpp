@@ -221,6 +221,9 @@ PanelContentWidget::PanelContentWidget(std::shared_ptr<DelegateLink> link, QWidg
 PanelContentWidget::~PanelContentWidget() = default;
 
 void PanelContentWidget::setContent(const PanelContent& content) {
+    // The controller announces every assignment, also of unchanged values (a moving settings
+    // window makes one each step): the same content is not laid out and drawn again.
+    if (hasContent_ && content == content_) return;
     const bool animateIcon = hasContent_ && isVisible();
     content_ = content;
     hasContent_ = true;

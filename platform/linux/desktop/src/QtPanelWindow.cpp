@@ -163,7 +163,7 @@ void QtPanelWindow::applyFrame() {
 }
 
 void QtPanelWindow::setContent(const PanelContent& content) {
-    if (!content_) return;
+    if (!content_ || (content_->hasContent() && content_->content() == content)) return;
     content_->setContent(content);
     // What the content needs may have changed with it.
     if (window_) window_->layOutContent();

@@ -418,27 +418,37 @@ Subscription X11Desktop::observeActivation(std::function<void()> handler) {
 
 std::optional<LooseValue> X11WindowServer::copyWindowList(std::uint32_t options, std::uint32_t) {
     const std::vector<X11Window>& windows = desktop_->windows();
+    const std::uint64_t generation = desktop_->generation();
     const Rect primary = primaryScreenGeometry();
     std::vector<ScreenScale> scales = desktopScreenScales();
-    if (answer_ && answer_->generation == desktop_->generation() && answer_->options == options &&
-        answer_->scales == scales && answer_->primary == primary) {
-        return answer_->list;
-    }
-    LooseList entries;
+    const bool sameScreens = answer_ && answer_->scales == scales && answer_->primary == primary;
+    if (sameScreens && answer_->generation == generation && answer_->options == options) return answer_->list;
+    if (!sameScreens) entries_.clear();
+
+    LooseList list;
     for (const X11Window& window : windows) {
         if ((options & onScreenOnly) && !window.viewable) continue;
+        Entry& entry = entries_[window.id];
+        entry.generation = generation;
+        if (entry.value.dictionary() && entry.window == window) {
+            list.push_back(entry.value);
+            continue;
+        }
         const Rect bounds = logicalFromDevice(window.bounds, scales);
-        LooseDictionary entry;
-        if (window.processIdentifier != 0) entry["kCGWindowOwnerPID"] = LooseValue(window.processIdentifier);
-        entry["kCGWindowLayer"] = LooseValue(window.above ? 3 : 0);
-        entry["kCGWindowAlpha"] = LooseValue(window.opacity);
-        entry["kCGWindowBounds"] = LooseValue(LooseDictionary{{"X", LooseValue(bounds.x() - primary.x())},
-                                                              {"Y", LooseValue(bounds.y() - primary.y())},
-                                                              {"Width", LooseValue(bounds.width())},
-                                                              {"Height", LooseValue(bounds.height())}});
-        entries.emplace_back(std::move(entry));
+        LooseDictionary values;
+        if (window.processIdentifier != 0) values["kCGWindowOwnerPID"] = LooseValue(window.processIdentifier);
+        values["kCGWindowLayer"] = LooseValue(window.above ? 3 : 0);
+        values["kCGWindowAlpha"] = LooseValue(window.opacity);
+        values["kCGWindowBounds"] = LooseValue(LooseDictionary{{"X", LooseValue(bounds.x() - primary.x())},
+                                                               {"Y", LooseValue(bounds.y() - primary.y())},
+                                                               {"Width", LooseValue(bounds.width())},
+                                                               {"Height", LooseValue(bounds.height())}});
+        entry.window = window;
+        entry.value = LooseValue(std::move(values));
+        list.push_back(entry.value);
     }
-    answer_ = Answer{desktop_->generation(), options, std::move(scales), primary, LooseValue(std::move(entries))};
+    std::erase_if(entries_, [&](const auto& kept) { return kept.second.generation != generation; });
+    answer_ = Answer{generation, options, std::move(scales), primary, LooseValue(std::move(list))};
     return answer_->list;
 }
 

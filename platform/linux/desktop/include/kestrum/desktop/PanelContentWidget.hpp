@@ -114,6 +114,7 @@ public:
 
     void setContent(const PanelContent& content);
     const PanelContent& content() const { return content_; }
+    bool hasContent() const { return hasContent_; }
     // The height the content needs at `width` (the title wraps, everything else is fixed).
     int fittingHeight(int width) const;
     // Where nothing behind the window shows through (no compositing manager, the window cut to

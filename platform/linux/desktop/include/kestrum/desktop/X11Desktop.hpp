@@ -36,6 +36,7 @@ struct X11Window {
     bool above = false;                  // kept above ordinary windows
     double opacity = 1;
     Rect bounds;                         // root coordinates in device pixels (top-left origin)
+    friend bool operator==(const X11Window&, const X11Window&) = default;
 };
 
 class X11Desktop {
@@ -123,7 +124,7 @@ private:
     std::shared_ptr<X11Desktop> desktop_;
     std::shared_ptr<WindowServer> inner_;
     // The last answer and what it was made from: an unchanged desktop gets it again (its
-    // dictionaries are shared, not copied).
+    // dictionaries are shared, not copied), and a window that did not change keeps its entry.
     struct Answer {
         std::uint64_t generation = 0;
         std::uint32_t options = 0;
@@ -131,7 +132,13 @@ private:
         Rect primary;
         LooseValue list;
     };
+    struct Entry {
+        X11Window window;
+        LooseValue value;
+        std::uint64_t generation = 0;
+    };
     std::optional<Answer> answer_;
+    std::unordered_map<std::uint32_t, Entry> entries_;
 };
 
 // Running applications and activation from the X11 desktop; launching and opening URLs stay
