@@ -168,7 +168,9 @@ TEST_F(AuthorizeDesktopTest, DraggingTheCardDropsTheBundleIntoAnotherApplication
     XServer::Options options;
     options.windowManager = true;
     if (!startServer(options)) GTEST_SKIP() << "Xvfb or openbox is not available";
-    Child standIn({KESTRUM_STAND_IN_PATH, "--frame", "100,50,900,600"}, server_->environment());
+    auto standInEnvironment = server_->environment();
+    kestrum::desktop::addThreadSanitizerSuppressions(standInEnvironment);
+    Child standIn({KESTRUM_STAND_IN_PATH, "--frame", "100,50,900,600"}, standInEnvironment);
     ASSERT_EQ(standIn.readLine(), "ready");
     const auto settings = server_->waitForWindow(standIn.pid(), [](const WindowGeometry&) { return true; });
     ASSERT_TRUE(settings.has_value());

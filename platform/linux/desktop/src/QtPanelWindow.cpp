@@ -86,9 +86,11 @@ public:
     }
 
     // Lays the content out for the window's size: at that size when it fits, otherwise larger
-    // and drawn smaller (the core decides by how much).
-    void layOutContent() {
+    // and drawn smaller (the core decides by how much). A move alone changes nothing here.
+    void layOutContent(bool contentChanged = false) {
         const QSize frame = size();
+        if (!contentChanged && frame == laidOutFor_) return;
+        laidOutFor_ = frame;
         const double needed = content_->fittingHeight(frame.width());
         scale_ = FloatingDropPanel::contentScale(Size{double(frame.width()), double(frame.height())}, needed);
         proxy_->setScale(scale_);
@@ -129,6 +131,7 @@ private:
     QGraphicsView* view_;
     QGraphicsProxyWidget* proxy_ = nullptr;
     double scale_ = 1;
+    QSize laidOutFor_;
     bool shaped_ = false;
 };
 
@@ -166,7 +169,7 @@ void QtPanelWindow::setContent(const PanelContent& content) {
     if (!content_ || (content_->hasContent() && content_->content() == content)) return;
     content_->setContent(content);
     // What the content needs may have changed with it.
-    if (window_) window_->layOutContent();
+    if (window_) window_->layOutContent(true);
 }
 
 double QtPanelWindow::contentScale() const { return window_ ? window_->contentScale() : 1; }

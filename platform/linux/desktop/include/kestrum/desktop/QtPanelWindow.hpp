@@ -46,7 +46,7 @@ private:
 
     std::shared_ptr<DelegateLink> link_;
     QPointer<Window> window_;
-    PanelContentWidget* content_ = nullptr;
+    QPointer<PanelContentWidget> content_;
     Rect frame_;
     bool ignoresMouse_ = false;
     double alpha_ = 1;
