@@ -63,6 +63,7 @@ def measure(name, environment, floor_environment):
     wrote no line (a display that refused the connection) is counted and left out."""
     times = {"status": [], "floor": [], "authorize": []}
     failed = {key: 0 for key in times}
+    last_error = {}
     peaks = []
     for index in range(runs):
         # Memory is read on a few runs only, after the panel had a second to settle.
@@ -76,6 +77,7 @@ def measure(name, environment, floor_environment):
                                                        wait)
             if not line.startswith(expected):
                 failed[key] += 1
+                last_error[key] = errors[:300]
                 continue
             if key != "floor":
                 assert errors == b"", errors
@@ -92,7 +94,7 @@ def measure(name, environment, floor_environment):
     if peaks:
         print(f"  authorize peak memory (VmHWM): {max(peaks) / 1024:.1f} MiB")
     if any(failed.values()):
-        print(f"  runs without a line (left out): {failed}")
+        print(f"  runs without a line (left out): {failed}, last standard error: {last_error}")
 
 base = dict(os.environ)
 # No display: the shell chooses the off-screen platform itself; the floor is told to.
