@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <sys/inotify.h>
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -186,6 +189,62 @@ protected:
         std::free(image);
     }
 
+    // Starts authorize for accessibility on the private display (ending a helper started before),
+    // with the given variables replacing the environment's, and answers its line.
+    std::string startHelper(const std::vector<std::string>& extraEnvironment = {}) {
+        if (helper_ > 0) {
+            ::kill(helper_, SIGKILL);
+            ::waitpid(helper_, nullptr, 0);
+        }
+        auto environment = environmentWith(display_);
+        for (const auto& entry : extraEnvironment) {
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            std::erase_if(environment, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+            environment.push_back(entry);
+        }
+        int out[2];
+        if (::pipe(out) != 0) return {};
+        helper_ = spawn({kestrum::desktop::helperUnderTest(), "authorize", "accessibility", "--app-url",
+                         "/Applications/Tazel.app"},
+                        environment, out[1], false);
+        ::close(out[1]);
+        std::array<char, 256> line{};
+        const ssize_t count = helper_ > 0 ? ::read(out[0], line.data(), line.size()) : 0;
+        ::close(out[0]);
+        return std::string(line.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+    }
+
+    // Docked below a 900 x 600 settings window at (100, 50): 230 points right of the window's left
+    // edge, as wide as the rest of the window, the panel's top edge on the window's bottom edge
+    // (650) as the tracker reports it, 3 points lower.
+    std::optional<Geometry> waitUntilDocked() {
+        return waitForWindow(helper_, [](const Geometry& g) { return g.x == 330 && g.width == 670 && g.y == 653; });
+    }
+
+    // The pixels of a rectangle of the screen once two looks a little apart agree (the panel has
+    // finished drawing).
+    std::string settledPixels(const Geometry& g) {
+        std::string previous;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            auto* image = xcb_get_image_reply(
+                connection_,
+                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(g.x),
+                              static_cast<std::int16_t>(g.y), static_cast<std::uint16_t>(g.width),
+                              static_cast<std::uint16_t>(g.height), ~0u),
+                nullptr);
+            std::string pixels;
+            if (image) {
+                pixels.assign(reinterpret_cast<const char*>(xcb_get_image_data(image)),
+                              static_cast<std::size_t>(xcb_get_image_data_length(image)));
+                std::free(image);
+            }
+            if (!pixels.empty() && pixels == previous) return pixels;
+            previous = pixels;
+            ::usleep(100000);
+        }
+        return previous;
+    }
+
     pid_t server_ = -1;
     pid_t helper_ = -1;
     std::string display_;
@@ -196,24 +255,10 @@ protected:
 TEST_F(AuthorizeDesktopTest, ThePanelDocksBelowTheSettingsWindowAtItsSidebarEdge) {
     // 900 x 600 at (100, 50) on a 1440 x 900 screen.
     makeSettingsWindow({100, 50, 900, 600});
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    helper_ = spawn({KESTRUM_HELPER_PATH, "authorize", "accessibility", "--app-url", "/Applications/Tazel.app"},
-                    environmentWith(display_), out[1], false);
-    ::close(out[1]);
-    ASSERT_GT(helper_, 0);
-    std::array<char, 256> line{};
-    const ssize_t count = ::read(out[0], line.data(), line.size());
-    ::close(out[0]);
-    ASSERT_GT(count, 0);
-    const std::string written(line.data(), static_cast<std::size_t>(count));
+    const std::string written = startHelper();
     EXPECT_EQ(written.rfind("{\"success\":true,\"kind\":\"accessibility\",\"status\":", 0), 0u) << written;
 
-    // Docked: 230 points right of the window's left edge, as wide as the rest of the window, the
-    // panel's top edge on the window's bottom edge (650) as the tracker reports it, 3 points lower.
-    const auto docked = waitForWindow(helper_, [](const Geometry& g) {
-        return g.x == 330 && g.width == 670 && g.y == 653;
-    });
+    const auto docked = waitUntilDocked();
     saveScreenshot("authorize_xvfb.png");
     std::string shown;
     for (const Geometry& g : windowsOf(helper_)) {
@@ -234,6 +279,36 @@ TEST_F(AuthorizeDesktopTest, ThePanelDocksBelowTheSettingsWindowAtItsSidebarEdge
                               "_NET_WM_STATE_ABOVE"}) {
         EXPECT_NE(std::find(states.begin(), states.end(), atom(state)), states.end()) << state;
     }
+}
+
+// The panel's texts come from the string tables of the bundle beside the helper, in the user's
+// language: a German session reads the German table there and shows other words than an English
+// one.
+TEST_F(AuthorizeDesktopTest, ThePanelShowsTheUsersLanguageFromTheBundleBesideTheHelper) {
+    makeSettingsWindow({100, 50, 900, 600});
+    const std::string table = std::filesystem::path(kestrum::desktop::helperUnderTest()).parent_path() /
+                              "Kestrum_Kestrum.bundle" / "de.lproj";
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, table.c_str(), IN_OPEN), 0) << table;
+
+    std::map<std::string, std::string> panels;
+    for (const char* language : {"de_DE.UTF-8", "en_US.UTF-8"}) {
+        const std::string line =
+            startHelper({"LANG=" + std::string(language), "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="});
+        ASSERT_EQ(line.rfind("{\"success\":true", 0), 0u) << language << ": " << line;
+        const auto docked = waitUntilDocked();
+        ASSERT_TRUE(docked.has_value()) << language;
+        panels[language] = settledPixels(*docked);
+        ASSERT_FALSE(panels[language].empty());
+        if (panels.size() == 1) {
+            // The German table beside the helper was opened.
+            std::array<char, 4096> events{};
+            EXPECT_GT(::read(watch, events.data(), events.size()), 0) << table;
+        }
+    }
+    ::close(watch);
+    EXPECT_TRUE(panels["de_DE.UTF-8"] != panels["en_US.UTF-8"]) << "the German and the English panels look the same";
 }
 
 }  // namespace
