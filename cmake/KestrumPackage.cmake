@@ -91,6 +91,7 @@ install(FILES ${CMAKE_BINARY_DIR}/KestrumConfig.cmake ${CMAKE_BINARY_DIR}/Kestru
 # pkg-config files that find their prefix from where they are installed, so that an unpacked
 # package works from any folder.
 file(RELATIVE_PATH KESTRUM_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" KESTRUM_PC_PREFIX "${KESTRUM_PC_PREFIX}")
 foreach(name kestrum kestrum-linux)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${name}.pc.in ${CMAKE_BINARY_DIR}/${name}.pc @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/${name}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
