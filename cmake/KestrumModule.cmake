@@ -19,12 +19,14 @@ function(kestrum_module name)
   target_link_libraries(${name}Objects PUBLIC ${deps} PRIVATE ${ARG_PRIVATE_DEPS} kestrum_warnings)
 endfunction()
 
-# kestrum_shared_library(<name> MODULES <module>... [DEPS <shared library>...] [UNVERSIONED])
+# kestrum_shared_library(<name> MODULES <module>... [DEPS ...] [PRIVATE_DEPS ...] [UNVERSIONED])
 # A shared library made of modules. Each module's name becomes another name of the library, so
-# that linking a module always means linking the one shared copy. DEPS are the shared libraries it
-# builds on. UNVERSIONED: one file without versioned names, for a library loaded by its file name.
+# that linking a module always means linking the one shared copy. DEPS are the libraries its
+# interface builds on; PRIVATE_DEPS the other libraries its modules use (named here as well, so
+# that the installed package knows them). UNVERSIONED: one file without versioned names, for a
+# library loaded by its file name.
 function(kestrum_shared_library name)
-  cmake_parse_arguments(ARG "UNVERSIONED" "" "MODULES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "UNVERSIONED" "" "MODULES;DEPS;PRIVATE_DEPS" ${ARGN})
   add_library(${name} SHARED)
   add_library(Kestrum::${name} ALIAS ${name})
   foreach(module ${ARG_MODULES})
@@ -33,7 +35,7 @@ function(kestrum_shared_library name)
       add_library(${module} ALIAS ${name})
     endif()
   endforeach()
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   target_include_directories(${name} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   if(NOT ARG_UNVERSIONED)
     set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})

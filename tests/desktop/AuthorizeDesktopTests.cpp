@@ -2,6 +2,7 @@
 // the panel docks below that window at the right edge of its sidebar, also with a scale factor;
 // its corners show what is behind it without a compositing manager; and a drag of the card with
 // real pointer events drops the bundle into another process. Screenshots are kept as artefacts.
+#include <sys/inotify.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QImage>
 #include <algorithm>
+#include <array>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <thread>
@@ -37,7 +40,7 @@ protected:
         auto environment = server_->environment(extraEnvironment);
         kestrum::desktop::addThreadSanitizerSuppressions(environment);
         auto helper = std::make_unique<Child>(
-            std::vector<std::string>{KESTRUM_HELPER_PATH, "authorize", "accessibility", "--app-url", app}, environment);
+            std::vector<std::string>{kestrum::desktop::helperUnderTest(), "authorize", "accessibility", "--app-url", app}, environment);
         const auto line = helper->readLine();
         EXPECT_TRUE(line.has_value());
         EXPECT_EQ(line.value_or("").rfind(R"({"success":true,"kind":"accessibility","status":)", 0), 0u) << *line;
@@ -108,6 +111,31 @@ protected:
         }
         server_->sync();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+
+    // The pixels of a rectangle of the screen once two looks a little apart agree (the panel has
+    // finished drawing).
+    std::string settledPixels(const WindowGeometry& g) {
+        xcb_connection_t* connection = server_->connection();
+        std::string previous;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            auto* image = xcb_get_image_reply(
+                connection,
+                xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, server_->root(), static_cast<std::int16_t>(g.x),
+                              static_cast<std::int16_t>(g.y), static_cast<std::uint16_t>(g.width),
+                              static_cast<std::uint16_t>(g.height), ~0u),
+                nullptr);
+            std::string pixels;
+            if (image) {
+                pixels.assign(reinterpret_cast<const char*>(xcb_get_image_data(image)),
+                              static_cast<std::size_t>(xcb_get_image_data_length(image)));
+                std::free(image);
+            }
+            if (!pixels.empty() && pixels == previous) return pixels;
+            previous = pixels;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return previous;
     }
 
     std::unique_ptr<XServer> server_;
@@ -218,6 +246,38 @@ TEST_F(AuthorizeDesktopTest, DraggingTheCardDropsTheBundleIntoAnotherApplication
     EXPECT_TRUE(takesPointer(panel->id));
     EXPECT_TRUE(server_->waitUntil([&] { return stackedAbove(panel->id, settings->id); }));
     EXPECT_TRUE(server_->waitUntil([&] { return hasState(panel->id, "_NET_WM_STATE_ABOVE"); }));
+}
+
+// The panel's texts come from the string tables of the bundle beside the helper, in the user's
+// language: a German session reads the German table there and shows other words than an English
+// one.
+TEST_F(AuthorizeDesktopTest, ThePanelShowsTheUsersLanguageFromTheBundleBesideTheHelper) {
+    if (!startServer({})) GTEST_SKIP() << "Xvfb is not available";
+    const WindowGeometry settings{100, 50, 900, 600};
+    server_->makeWindow(settings, "System Settings", "com.apple.systempreferences",
+                        static_cast<std::uint32_t>(::getpid()));
+    const std::string table = std::filesystem::path(kestrum::desktop::helperUnderTest()).parent_path() /
+                              "Kestrum_Kestrum.bundle" / "de.lproj";
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, table.c_str(), IN_OPEN), 0) << table;
+
+    std::map<std::string, std::string> panels;
+    for (const char* language : {"de_DE.UTF-8", "en_US.UTF-8"}) {
+        const auto helper = startHelper("/Applications/Tazel.app",
+                                        {"LANG=" + std::string(language), "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="});
+        const auto docked = waitUntilDocked(helper->pid(), settings);
+        ASSERT_TRUE(docked.has_value()) << language;
+        panels[language] = settledPixels(*docked);
+        ASSERT_FALSE(panels[language].empty());
+        if (panels.size() == 1) {
+            // The German table beside the helper was opened.
+            std::array<char, 4096> events{};
+            EXPECT_GT(::read(watch, events.data(), events.size()), 0) << table;
+        }
+    }
+    ::close(watch);
+    EXPECT_TRUE(panels["de_DE.UTF-8"] != panels["en_US.UTF-8"]) << "the German and the English panels look the same";
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ private:
 };
 
 TEST(AuthorizeProcess, WritesItsLineAtOnceAndKeepsRunningSilently) {
-    HelperProcess helper(KESTRUM_HELPER_PATH, {"authorize", "accessibility", "--app-url", "/Applications/Tazel.app"});
+    HelperProcess helper(kestrum::desktop::helperUnderTest(), {"authorize", "accessibility", "--app-url", "/Applications/Tazel.app"});
     ASSERT_TRUE(helper.spawned());
     const std::string line = helper.readLine(10000);
     EXPECT_EQ(line.rfind("{\"success\":true,\"kind\":\"accessibility\",\"status\":\"", 0), 0u) << line;
@@ -206,7 +206,7 @@ std::set<std::string> definedSymbols(const std::string& path) {
 // One core per process: in a running authorize helper, with the desktop shell loaded, each of
 // these functions of the core is defined by exactly one of the files mapped into the process.
 TEST(AuthorizeProcess, OneLoadedObjectDefinesTheCore) {
-    HelperProcess helper(KESTRUM_HELPER_PATH, {"authorize", "accessibility", "--app-url", "/Applications/Tazel.app"});
+    HelperProcess helper(kestrum::desktop::helperUnderTest(), {"authorize", "accessibility", "--app-url", "/Applications/Tazel.app"});
     ASSERT_TRUE(helper.spawned());
     ASSERT_EQ(helper.readLine(10000).rfind("{\"success\":true", 0), 0u);
 

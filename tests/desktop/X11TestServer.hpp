@@ -174,12 +174,16 @@ public:
     xcb_window_t root() const { return root_; }
     pid_t serverProcess() const { return server_; }
 
-    // This process's environment without any display or platform choice, plus `extra`, with
-    // this server as the display.
+    // This process's environment without any display or platform choice, with this server as
+    // the display; the variables of `extra` replace those of the same name.
     std::vector<std::string> environment(const std::vector<std::string>& extra = {}) const {
         std::vector<std::string> result = baseEnvironment();
         result.push_back("DISPLAY=" + display_);
-        result.insert(result.end(), extra.begin(), extra.end());
+        for (const auto& entry : extra) {
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            std::erase_if(result, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+            result.push_back(entry);
+        }
         return result;
     }
 

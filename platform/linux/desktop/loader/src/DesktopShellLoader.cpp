@@ -24,8 +24,9 @@ DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& po
 }
 
 void assembleDesktopPorts(std::string_view directory, Platform& ports) {
-    if (loadDesktopShell(directory, ports).extended || ports.panelWindows) return;
-    ports.panelWindows = std::make_shared<HeadlessPanelWindowFactory>();
+    loadDesktopShell(directory, ports);
+    // Whatever the shell did, a flow needs panels.
+    if (!ports.panelWindows) ports.panelWindows = std::make_shared<HeadlessPanelWindowFactory>();
 }
 
 }  // namespace kestrum::desktop

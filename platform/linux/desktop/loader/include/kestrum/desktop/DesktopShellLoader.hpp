@@ -32,9 +32,9 @@ struct DesktopShellLoadResult {
 // were when anything fails. Loading it twice is harmless.
 DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& ports);
 
-// Ports with which a flow can show its panel: the shell from `directory`, or when it cannot be
-// loaded panels that render nothing (unless `ports` has panels already), so that the flow (and
-// the process) goes on without a display of its own.
+// Ports with which a flow can show its panel: the shell from `directory`, and panels that render
+// nothing when there are still none (the shell could not be loaded), so that the flow (and the
+// process) goes on without a display of its own.
 void assembleDesktopPorts(std::string_view directory, Platform& ports);
 
 // A panel window without a display: keeps what it is told (frame, opacity, visibility) and
