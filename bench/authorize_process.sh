@@ -1,33 +1,38 @@
 #!/usr/bin/env bash
-# Whole-process figures of the authorize action on the off-screen platform:
-#   - time from process start to its JSON line, against the same for `status`, as a ratio of
-#     medians (authorize loads the desktop shell and Qt; status loads nothing of it);
+# Whole-process figures of the authorize action:
+#   - time from process start to its JSON line, against the same for a minimal Qt Widgets
+#     program that shows one window and writes one line (bench/minimal_qt_window.cpp), and
+#     against `status`, as ratios of medians, measured in one run: on the off-screen platform,
+#     and on a private X server (Xvfb) when there is one;
 #   - the helper's peak resident memory (VmHWM) during authorize, once its panel is up.
 # Usage: bench/authorize_process.sh [build-dir] [runs]   (default build/default, 21 runs)
+# The target is authorize within 1.3 x the minimal Qt program.
 set -euo pipefail
 
 build_dir=${1:-build/default}
 runs=${2:-21}
 helper="$build_dir/bin/KestrumHelper"
-if [[ ! -x "$helper" ]]; then
-  echo "no helper at $helper; build the KestrumHelper and KestrumDesktop targets first" >&2
-  exit 2
-fi
+floor="$build_dir/bin/minimal_qt_window"
+for program in "$helper" "$floor"; do
+  if [[ ! -x "$program" ]]; then
+    echo "no $program; build the KestrumHelper, KestrumDesktop and minimal_qt_window targets first" >&2
+    exit 2
+  fi
+done
 
-# No display: the shell must choose the off-screen platform on its own.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-python3 - "$helper" "$runs" <<'PY'
-import os, select, signal, statistics, subprocess, sys, time
+python3 - "$helper" "$floor" "$runs" <<'PY'
+import os, select, shutil, signal, statistics, subprocess, sys, tempfile, time
 
-helper, runs = sys.argv[1], int(sys.argv[2])
+helper, floor, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 app = "/Applications/Tazel.app"
 
-def time_to_line(arguments, settle=0.0):
+def time_to_line(command, environment, settle=0.0):
     """Seconds from spawning to the first line feed on standard output, the line, the
     process's peak resident memory in kB after `settle` seconds, and its standard error."""
     start = time.perf_counter()
-    process = subprocess.Popen([helper] + arguments, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=environment)
     line = b""
     while not line.endswith(b"\n"):
         ready, _, _ = select.select([process.stdout], [], [], 10)
@@ -53,28 +58,59 @@ def time_to_line(arguments, settle=0.0):
     _, errors = process.communicate()
     return elapsed, line, peak, errors
 
-status_times, authorize_times, peaks = [], [], []
-for _ in range(runs):
-    elapsed, line, _, errors = time_to_line(["status", "accessibility"])
-    assert line.startswith(b'{"success":true'), line
-    assert errors == b"", errors
-    status_times.append(elapsed)
-for index in range(runs):
-    # Memory is read on a few runs only, after the panel had a second to settle.
-    settle = 1.0 if index < 3 else 0.0
-    elapsed, line, peak, errors = time_to_line(["authorize", "accessibility", "--app-url", app], settle)
-    assert line.startswith(b'{"success":true,"kind":"accessibility"'), line
-    assert errors == b"", errors
-    authorize_times.append(elapsed)
-    if peak is not None:
-        peaks.append(peak)
+def measure(name, environment, floor_environment):
+    """Runs the three programs in turn, `runs` times each, and prints their medians. A run that
+    wrote no line (a display that refused the connection) is counted and left out."""
+    times = {"status": [], "floor": [], "authorize": []}
+    failed = {key: 0 for key in times}
+    last_error = {}
+    peaks = []
+    for index in range(runs):
+        # Memory is read on a few runs only, after the panel had a second to settle.
+        settle = 1.0 if index < 3 else 0.0
+        for key, command, expected, wait in (
+                ("status", [helper, "status", "accessibility"], b'{"success":true', 0.0),
+                ("floor", [floor], b'{"success":true', 0.0),
+                ("authorize", [helper, "authorize", "accessibility", "--app-url", app],
+                 b'{"success":true,"kind":"accessibility"', settle)):
+            elapsed, line, peak, errors = time_to_line(command, floor_environment if key == "floor" else environment,
+                                                       wait)
+            if not line.startswith(expected):
+                failed[key] += 1
+                last_error[key] = errors[:300]
+                continue
+            if key != "floor":
+                assert errors == b"", errors
+            times[key].append(elapsed)
+            if peak is not None:
+                peaks.append(peak)
+    medians = {key: statistics.median(values) if values else float("nan") for key, values in times.items()}
+    print(f"{name} ({runs} runs each)")
+    print(f"  status              start-to-line median: {medians['status'] * 1000:7.2f} ms")
+    print(f"  minimal Qt window   start-to-line median: {medians['floor'] * 1000:7.2f} ms")
+    print(f"  authorize           start-to-line median: {medians['authorize'] * 1000:7.2f} ms")
+    print(f"  ratio authorize / minimal Qt window: {medians['authorize'] / medians['floor']:.2f} (target <= 1.3)")
+    print(f"  ratio authorize / status:            {medians['authorize'] / medians['status']:.1f}")
+    if peaks:
+        print(f"  authorize peak memory (VmHWM): {max(peaks) / 1024:.1f} MiB")
+    if any(failed.values()):
+        print(f"  runs without a line (left out): {failed}, last standard error: {last_error}")
 
-status_median = statistics.median(status_times)
-authorize_median = statistics.median(authorize_times)
-print(f"runs: {runs}")
-print(f"status    start-to-line median: {status_median * 1000:.2f} ms (min {min(status_times) * 1000:.2f})")
-print(f"authorize start-to-line median: {authorize_median * 1000:.2f} ms (min {min(authorize_times) * 1000:.2f})")
-print(f"ratio of medians (authorize / status): {authorize_median / status_median:.1f}")
-if peaks:
-    print(f"authorize peak memory (VmHWM): {max(peaks) / 1024:.1f} MiB (median {statistics.median(peaks) / 1024:.1f})")
+base = dict(os.environ)
+# No display: the shell chooses the off-screen platform itself; the floor is told to.
+measure("off-screen platform", base, dict(base, QT_QPA_PLATFORM="offscreen"))
+
+if shutil.which("Xvfb"):
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1440x900x24", "-nolisten", "tcp"],
+                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    try:
+        number = os.read(read_end, 16).decode().strip()
+        os.close(read_end)
+        x11 = dict(base, DISPLAY=":" + number)
+        measure("X11 (private Xvfb)", x11, x11)
+    finally:
+        server.terminate()
+        server.wait()
 PY

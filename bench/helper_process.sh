@@ -6,7 +6,7 @@
 # Usage: bench/helper_process.sh [path/to/KestrumHelper] [rounds] [runs per round]
 #   default helper: build/default/bin/KestrumHelper; default 10 rounds of 30 runs
 # Needs hyperfine, python3 and a C++ compiler.
-# The target is `status` within 1.5 x the floor; the script exits 1 when it is missed
+# The target is `status` within 1.2 x the floor; the script exits 1 when it is missed
 # (set KESTRUM_BENCH_REPORT_ONLY=1 to always exit 0).
 set -euo pipefail
 
@@ -44,26 +44,31 @@ for command in "$work/minimal_line" "$helper status microphone" "$helper open ac
 done
 
 # The machine is shared, so load drifts: the commands are timed in alternating rounds and the
-# medians are taken over all rounds together.
+# medians are taken over all rounds together. The URL openers that `open` leaves running in the
+# background are given time to end, so that they do not slow the floor of the next round.
 for ((round = 0; round < rounds; round++)); do
     hyperfine --shell=none --warmup 5 --runs "$runs" --style none --export-json "$work/round$round.json" \
-        "$work/minimal_line" "$helper status microphone" "$helper open accessibility" >/dev/null 2>&1
+        "$work/minimal_line" "$helper status microphone" >/dev/null 2>&1
+    hyperfine --shell=none --warmup 5 --runs "$runs" --style none --export-json "$work/open$round.json" \
+        "$helper open accessibility" >/dev/null 2>&1
+    sleep 1
 done
 
 python3 - "$work" "$rounds" "$runs" <<'PY'
 import json, pathlib, statistics, sys
 work, rounds, runs = pathlib.Path(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3])
 times = [[], [], []]
-for path in sorted(work.glob("round*.json")):
-    for i, result in enumerate(json.loads(path.read_text())["results"]):
-        times[i] += result["times"]
+for pattern, first in (("round*.json", 0), ("open*.json", 2)):
+    for path in sorted(work.glob(pattern)):
+        for i, result in enumerate(json.loads(path.read_text())["results"]):
+            times[first + i] += result["times"]
 floor, status, open_ = (statistics.median(t) for t in times)
 print(f"{rounds} rounds x {runs} runs per command")
 print(f"{'minimal one-line program':34} median {floor * 1e3:8.3f} ms")
 print(f"{'KestrumHelper status microphone':34} median {status * 1e3:8.3f} ms  ratio {status / floor:.2f}")
 print(f"{'KestrumHelper open accessibility':34} median {open_ * 1e3:8.3f} ms  ratio {open_ / floor:.2f}")
-met = status / floor <= 1.5
-print(f"status target (<= 1.50 x floor): {'met' if met else 'missed'}")
+met = status / floor <= 1.2
+print(f"status target (<= 1.20 x floor): {'met' if met else 'missed'}")
 (work / "met").write_text("1" if met else "0")
 PY
 if [[ ${KESTRUM_BENCH_REPORT_ONLY:-0} != 1 && $(cat "$work/met") != 1 ]]; then

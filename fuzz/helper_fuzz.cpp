@@ -177,11 +177,11 @@ private:
 // Behaves as a process does: once it has exited, nothing more is written.
 class ProcessLikeOutput final : public kestrum::fakes::FakeOutput {
 public:
-    void writeStandardOutput(std::string_view bytes) override {
-        if (!exitCode) FakeOutput::writeStandardOutput(bytes);
+    bool writeStandardOutput(std::string_view bytes, double timeLimit) override {
+        return !exitCode && FakeOutput::writeStandardOutput(bytes, timeLimit);
     }
-    void writeStandardError(std::string_view bytes) override {
-        if (!exitCode) FakeOutput::writeStandardError(bytes);
+    bool writeStandardError(std::string_view bytes, double timeLimit) override {
+        return !exitCode && FakeOutput::writeStandardError(bytes, timeLimit);
     }
 };
 

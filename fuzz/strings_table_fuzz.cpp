@@ -2,7 +2,8 @@
 // neither may crash or misbehave on any input. Checks, besides memory safety:
 // - a parse gives a table or an error, never both or neither;
 // - every value, used as a title template, yields a title;
-// - any text escaped for Markdown reads back as itself.
+// - any text put into a template as a word reads back as itself (UTF-8 mended), whatever the
+//   Markdown around it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "kestrum/InlineMarkdown.hpp"
 #include "kestrum/KestrumPanelView.hpp"
 #include "kestrum/StringsTable.hpp"
+#include "kestrum/UTF8.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -24,10 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     (void)kestrum::parseInlineMarkdown(text);
-    if (size <= kestrum::kInlineMarkdownMaximumLength / 2) {
-        if (const auto runs = kestrum::parseInlineMarkdown(kestrum::escapeInlineMarkdown(text))) {
-            if (kestrum::plainText(*runs) != text) std::abort();
-        }
+    const std::string word = kestrum::isValidUTF8(text) ? std::string(text) : kestrum::repairUTF8(text);
+    for (const char* markdownTemplate : {"%@", "**%@**", "`%@`", "*[%@](%1$@)*"}) {
+        const auto runs = kestrum::parseInlineMarkdown(kestrum::splitObjectTemplate(markdownTemplate, 1), {word});
+        if (!runs || kestrum::plainText(*runs) != word) std::abort();
     }
+    // As a template, with names that are Markdown themselves.
+    (void)kestrum::headerTitle(text, "A*B*C", "Tazel (Beta)");
     return 0;
 }

@@ -128,6 +128,11 @@ Rect FloatingDropPanel::curvedFrame(const Rect& from, const Rect& to, double pro
     return centred(centre, width, height);
 }
 
+double FloatingDropPanel::contentScale(Size frame, double fittingHeight) {
+    if (!std::isfinite(fittingHeight) || !(frame.height > 0) || frame.height >= fittingHeight) return 1;
+    return frame.height / fittingHeight;
+}
+
 // MARK: Moves
 
 void FloatingDropPanel::present(const Rect& source, const Rect& settingsFrame) {

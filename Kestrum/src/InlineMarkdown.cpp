@@ -2,6 +2,7 @@
 
 #include "kestrum/UTF8.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <iterator>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "kestrum/UnicodeClasses.hpp"
+#include "NamedCharacterReferences.hpp"
 
 namespace kestrum {
 namespace {
@@ -23,10 +25,19 @@ bool isASCIIControlOrSpace(char c) { return static_cast<unsigned char>(c) <= 0x2
 
 
 
-// The code point starting at `i` of valid UTF-8 text.
+// A word of a template stands in the source as one byte that UTF-8 never uses, so nothing in
+// the template can be mistaken for it and no Markdown rule can take it apart.
+constexpr unsigned char kFirstWordMarker = 0xF8;
+constexpr std::size_t kMaximumWords = 0x100 - kFirstWordMarker;
+bool isWordMarker(char c) { return static_cast<unsigned char>(c) >= kFirstWordMarker; }
+// What a word counts as for the emphasis rules: neither whitespace nor punctuation, like a letter.
+constexpr char32_t kWordCodePoint = 0xE000;
+
+// The code point starting at `i` of valid UTF-8 text (word markers read as letters).
 char32_t decodeAt(std::string_view text, std::size_t i) {
     const auto b = static_cast<unsigned char>(text[i]);
     if (b < 0x80) return b;
+    if (isWordMarker(text[i])) return kWordCodePoint;
     std::size_t length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
     char32_t cp = length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
     for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
@@ -41,19 +52,6 @@ char32_t decodeBefore(std::string_view text, std::size_t i) {
     while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
     return decodeAt(text, start);
 }
-
-// Named character references a title may plausibly use; others stay as written.
-struct NamedEntity {
-    std::string_view name;
-    char32_t codePoint;
-};
-constexpr std::array<NamedEntity, 24> kNamedEntities{{
-    {"amp", U'&'},      {"lt", U'<'},       {"gt", U'>'},       {"quot", U'"'},      {"apos", U'\''},
-    {"nbsp", 0x00A0},   {"copy", 0x00A9},   {"reg", 0x00AE},    {"trade", 0x2122},   {"hellip", 0x2026},
-    {"mdash", 0x2014},  {"ndash", 0x2013},  {"lsquo", 0x2018},  {"rsquo", 0x2019},   {"ldquo", 0x201C},
-    {"rdquo", 0x201D},  {"laquo", 0x00AB},  {"raquo", 0x00BB},  {"euro", 0x20AC},    {"times", 0x00D7},
-    {"middot", 0x00B7}, {"bull", 0x2022},   {"sbquo", 0x201A},  {"bdquo", 0x201E},
-}};
 
 // A character reference at `i` ("&...;"): its text and the position after it.
 std::optional<std::pair<std::string, std::size_t>> readEntity(std::string_view s, std::size_t i) {
@@ -82,16 +80,11 @@ std::optional<std::pair<std::string, std::size_t>> readEntity(std::string_view s
         return std::make_pair(out, j + 1);
     }
     const std::size_t start = j;
-    while (j < s.size() && isASCIIAlnum(s[j]) && j - start < 32) ++j;
+    while (j < s.size() && isASCIIAlnum(s[j]) && j - start <= kLongestCharacterReferenceName) ++j;
     if (j == start || j >= s.size() || s[j] != ';') return std::nullopt;
-    const std::string_view name = s.substr(start, j - start);
-    for (const auto& entity : kNamedEntities) {
-        if (entity.name == name) {
-            appendUTF8(out, entity.codePoint);
-            return std::make_pair(out, j + 1);
-        }
-    }
-    return std::nullopt;
+    const auto text = namedCharacterReference(s.substr(start, j - start));
+    if (!text) return std::nullopt;
+    return std::make_pair(std::string(*text), j + 1);
 }
 
 // Backslash escapes and character references resolved (link destinations and titles).
@@ -558,6 +551,27 @@ void flatten(const NodeList& nodes, const Style& style, std::vector<StyledRun>& 
     }
 }
 
+// Replaces the word markers in the texts and link destinations of `nodes` by their words.
+void putWords(NodeList& nodes, const std::vector<std::string>& words) {
+    auto put = [&](std::string& text) {
+        if (std::none_of(text.begin(), text.end(), isWordMarker)) return;
+        std::string out;
+        for (const char c : text) {
+            if (isWordMarker(c)) {
+                out += words[static_cast<unsigned char>(c) - kFirstWordMarker];
+            } else {
+                out += c;
+            }
+        }
+        text = std::move(out);
+    };
+    for (Node& node : nodes) {
+        put(node.text);
+        put(node.destination);
+        putWords(node.children, words);
+    }
+}
+
 }  // namespace
 
 std::optional<std::vector<StyledRun>> parseInlineMarkdown(std::string_view text) {
@@ -568,14 +582,29 @@ std::optional<std::vector<StyledRun>> parseInlineMarkdown(std::string_view text)
     return runs;
 }
 
-std::string escapeInlineMarkdown(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (isASCIIPunctuation(c)) out += '\\';
-        out += c;
+std::optional<std::vector<StyledRun>> parseInlineMarkdown(const std::vector<TemplatePiece>& markdownTemplate,
+                                                          const std::vector<std::string>& words) {
+    std::string source;
+    for (const auto& piece : markdownTemplate) {
+        if (piece.argument) {
+            if (*piece.argument >= words.size() || *piece.argument >= kMaximumWords) return std::nullopt;
+            source += static_cast<char>(kFirstWordMarker + *piece.argument);
+        } else {
+            if (!isValidUTF8(piece.text)) return std::nullopt;
+            source += piece.text;
+        }
+        if (source.size() > kInlineMarkdownMaximumLength) return std::nullopt;
     }
-    return out;
+    NodeList nodes = InlineParser(source).parse();
+
+    // The words go in only now, as plain text, so no character of theirs is read as Markdown.
+    std::vector<std::string> plainWords;
+    plainWords.reserve(words.size());
+    for (const auto& word : words) plainWords.push_back(isValidUTF8(word) ? word : repairUTF8(word));
+    putWords(nodes, plainWords);
+    std::vector<StyledRun> runs;
+    flatten(nodes, Style{}, runs);
+    return runs;
 }
 
 std::string plainText(const std::vector<StyledRun>& runs) {

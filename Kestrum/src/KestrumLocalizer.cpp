@@ -73,7 +73,8 @@ std::string_view localizationKey(KestrumPane pane) {
         case KestrumPane::microphone: return "kestrum.pane.microphone";
         case KestrumPane::screenRecording: return "kestrum.pane.screen_recording";
     }
-    return {};
+    // A value that is none of the panes is titled like no pane at all.
+    return LocalizationKey::panePermission;
 }
 
 std::string_view englishTitle(KestrumPane pane) {
@@ -88,7 +89,7 @@ std::string_view englishTitle(KestrumPane pane) {
         case KestrumPane::microphone: return "Microphone";
         case KestrumPane::screenRecording: return "Screen Recording";
     }
-    return {};
+    return EnglishText::panePermission;
 }
 
 std::string localizedTitle(KestrumPane pane, const std::optional<std::string>& localeIdentifier) {

@@ -32,11 +32,11 @@ std::string paneDisplayTitle(const KestrumController& controller) {
 
 std::vector<StyledRun> headerTitle(std::string_view titleTemplate, const std::string& appName,
                                    const std::string& paneTitle) {
-    const std::string markdown =
-        formatObjectTemplate(titleTemplate, {escapeInlineMarkdown(appName), escapeInlineMarkdown(paneTitle)});
-    if (auto runs = parseInlineMarkdown(markdown)) return *runs;
+    // The names are data: the template's Markdown is read around them, never through them.
+    const std::vector<std::string> names{appName, paneTitle};
+    if (auto runs = parseInlineMarkdown(splitObjectTemplate(titleTemplate, names.size()), names)) return *runs;
     StyledRun plain;
-    plain.text = formatObjectTemplate(titleTemplate, {appName, paneTitle});
+    plain.text = formatObjectTemplate(titleTemplate, names);
     return {plain};
 }
 

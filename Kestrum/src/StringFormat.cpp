@@ -1,31 +1,33 @@
 #include "kestrum/StringFormat.hpp"
 
-#include <cstddef>
-
 namespace kestrum {
 
-std::string formatObjectTemplate(std::string_view format, const std::vector<std::string>& arguments) {
-    std::string out;
-    out.reserve(format.size());
+std::vector<TemplatePiece> splitObjectTemplate(std::string_view format, std::size_t argumentCount) {
+    std::vector<TemplatePiece> pieces;
+    auto literal = [&](std::string_view text) {
+        if (pieces.empty() || pieces.back().argument) pieces.push_back(TemplatePiece{});
+        pieces.back().text += text;
+    };
+    auto placeholder = [&](std::size_t argument) { pieces.push_back(TemplatePiece{{}, argument}); };
+
     std::size_t next = 0;  // the argument the next "%@" takes
     std::size_t i = 0;
     while (i < format.size()) {
-        const char c = format[i];
-        if (c != '%' || i + 1 >= format.size()) {
-            out += c;
+        if (format[i] != '%' || i + 1 >= format.size()) {
+            literal(format.substr(i, 1));
             ++i;
             continue;
         }
         if (format[i + 1] == '%') {
-            out += '%';
+            literal("%");
             i += 2;
             continue;
         }
         if (format[i + 1] == '@') {
-            if (next < arguments.size()) {
-                out += arguments[next];
+            if (next < argumentCount) {
+                placeholder(next);
             } else {
-                out.append(format.substr(i, 2));
+                literal(format.substr(i, 2));
             }
             ++next;
             i += 2;
@@ -37,20 +39,29 @@ std::string formatObjectTemplate(std::string_view format, const std::vector<std:
         bool overflow = false;
         while (j < format.size() && format[j] >= '0' && format[j] <= '9') {
             position = position * 10 + static_cast<std::size_t>(format[j] - '0');
-            if (position > arguments.size() + 1000) overflow = true;
+            if (position > argumentCount + 1000) overflow = true;
             ++j;
         }
         if (j > i + 1 && j + 1 < format.size() && format[j] == '$' && format[j + 1] == '@') {
-            if (!overflow && position >= 1 && position <= arguments.size()) {
-                out += arguments[position - 1];
+            if (!overflow && position >= 1 && position <= argumentCount) {
+                placeholder(position - 1);
             } else {
-                out.append(format.substr(i, j + 2 - i));
+                literal(format.substr(i, j + 2 - i));
             }
             i = j + 2;
             continue;
         }
-        out += c;
+        literal(format.substr(i, 1));
         ++i;
+    }
+    return pieces;
+}
+
+std::string formatObjectTemplate(std::string_view format, const std::vector<std::string>& arguments) {
+    std::string out;
+    out.reserve(format.size());
+    for (const auto& piece : splitObjectTemplate(format, arguments.size())) {
+        out += piece.argument ? arguments[*piece.argument] : piece.text;
     }
     return out;
 }

@@ -1,13 +1,15 @@
-// The helper's entry point: installs the Linux shell's ports, posts the one task that runs the
-// command and runs the application's event loop.
+// The helper's entry point: assembles the ports of the platform once (the Linux system shell,
+// and for authorize the desktop shell beside the executable), installs them, posts the one task
+// that runs the command and runs the application's event loop.
 #include <signal.h>
 
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "kestrum/ResourceBundle.hpp"
 #include "kestrum/desktop/DesktopShellLoader.hpp"
-#include "kestrum/helper/AuthorizePorts.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/linux/LinuxMainLoop.hpp"
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
@@ -20,26 +22,28 @@ int main(int argc, char** argv) {
     // A host that stops reading must not end the helper; failed writes are ignored instead.
     ::signal(SIGPIPE, SIG_IGN);
 
-    kestrum::installPlatform(kestrum::makeLinuxSystemPlatform(std::make_shared<kestrum::LinuxMainLoop>()));
-    kestrum::helperKeepAliveSeconds = 300;
-    // authorize shows its panel through the desktop shell beside the executable.
-    kestrum::prepareAuthorizePorts = [] {
-        kestrum::desktop::prepareDesktopShell(kestrum::platform().fileSystem->mainBundlePath());
-    };
-
-    auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
+    kestrum::Platform ports = kestrum::makeLinuxSystemPlatform(std::make_shared<kestrum::LinuxMainLoop>());
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-    kestrum::platform().mainLoop->post([runner, arguments] { runner->run(arguments); });
-
-    // The desktop shell may install an application of its own while the first loop runs and
-    // stop that loop; its application then takes over the process.
-    std::shared_ptr<kestrum::Application> ran;
-    for (;;) {
-        auto application = kestrum::platform().application;
-        if (!application || application == ran) break;
-        ran = application;
-        application->run();
+    auto parsed = kestrum::parseCommand(arguments, *ports.fileSystem);
+    // authorize shows its panel through the desktop shell beside the executable; status and
+    // open never load it.
+    if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
+        command && command->action() == kestrum::HelperAction::authorize) {
+        kestrum::desktop::assembleDesktopPorts(ports.fileSystem->mainBundlePath(), ports);
     }
+    kestrum::installPlatform(std::move(ports));
+#ifdef KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS
+    // A test build: authorize ends within a test's time, and the tests control the build tree's
+    // bundle path.
+    kestrum::helperKeepAliveSeconds = KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS;
+    kestrum::setResourceBundleBuildPath(KESTRUM_TEST_BUILD_RESOURCE_BUNDLE_PATH);
+#else
+    kestrum::helperKeepAliveSeconds = 300;
+#endif
+
+    auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
+    kestrum::platform().mainLoop->post([runner, parsed = std::move(parsed)] { runner->run(parsed); });
+    kestrum::platform().application->run();
     return 0;
 }

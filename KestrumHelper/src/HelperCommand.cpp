@@ -35,14 +35,14 @@ KestrumPane HelperCommand::kind() const {
     return std::visit([](const auto& command) { return command.kind; }, value);
 }
 
-std::optional<URL> parseAppURL(const std::vector<std::string>& arguments) {
+std::optional<URL> parseAppURL(const std::vector<std::string>& arguments, FileSystem& fileSystem) {
     const auto option = std::find(arguments.begin(), arguments.end(), kAppURLOption);
     if (option == arguments.end() || std::next(option) == arguments.end()) return std::nullopt;
     const std::string& path = *std::next(option);
 
     // Only a relative path needs the current directory.
     std::string base = "/";
-    if (path.empty() || path.front() != '/') base = platform().fileSystem->currentDirectoryPath();
+    if (path.empty() || path.front() != '/') base = fileSystem.currentDirectoryPath();
     const URL url = URL::fileURL(path, base).standardized();
 
     // Lower-casing only ASCII letters is enough: "app" has no other case forms to match.
@@ -50,7 +50,7 @@ std::optional<URL> parseAppURL(const std::vector<std::string>& arguments) {
     return url;
 }
 
-ParseCommandResult parseCommand(const std::vector<std::string>& arguments) {
+ParseCommandResult parseCommand(const std::vector<std::string>& arguments, FileSystem& fileSystem) {
     if (arguments.size() < 2) return fail(kUsageMessage);
     const auto action = fromRawValue<HelperAction>(arguments[0]);
     if (!action) return fail(kUnsupportedActionPrefix, arguments[0]);
@@ -62,9 +62,13 @@ ParseCommandResult parseCommand(const std::vector<std::string>& arguments) {
         case HelperAction::status: return HelperCommand{HelperCommand::Status{*kind}};
         case HelperAction::authorize: break;
     }
-    auto appURL = parseAppURL(arguments);
+    auto appURL = parseAppURL(arguments, fileSystem);
     if (!appURL) return fail(kAppURLMessage);
     return HelperCommand{HelperCommand::Authorize{*kind, std::move(*appURL)}};
+}
+
+ParseCommandResult parseCommand(const std::vector<std::string>& arguments) {
+    return parseCommand(arguments, *platform().fileSystem);
 }
 
 }  // namespace kestrum

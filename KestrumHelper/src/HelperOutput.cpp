@@ -56,7 +56,7 @@ std::string encodeHelperOutput(const HelperOutput& output) {
     return line;
 }
 
-void writeOutput(const HelperOutput& output) {
+void writeOutput(const HelperOutput& output, double timeLimit) {
     std::string line;
     try {
         line = encodeHelperOutput(output);
@@ -64,13 +64,13 @@ void writeOutput(const HelperOutput& output) {
         // Only memory exhaustion can get here; the fixed line needs no allocation.
         line.clear();
     }
-    Output& out = *platform().output;
-    if (line.empty()) {
-        out.writeStandardOutput(kHelperOutputFallbackLine);
-    } else {
-        out.writeStandardOutput(line);
-    }
-    out.writeStandardOutput("\n");
+    const Platform& ports = platform();
+    const double start = ports.mainLoop ? ports.mainLoop->now() : 0;
+    const std::string_view bytes = line.empty() ? kHelperOutputFallbackLine : std::string_view(line);
+    // A line cut short gets no line feed: the host must not take it for a whole one.
+    if (!ports.output->writeStandardOutput(bytes, timeLimit)) return;
+    const double spent = ports.mainLoop ? ports.mainLoop->now() - start : 0;
+    ports.output->writeStandardOutput("\n", timeLimit - spent);
 }
 
 }  // namespace kestrum

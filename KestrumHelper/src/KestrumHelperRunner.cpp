@@ -20,23 +20,24 @@ constexpr std::string_view kFullDiskAccessRefusal =
 }  // namespace
 
 void KestrumHelperRunner::finish(const HelperOutput& output, int exitCode) {
-    writeOutput(output);
+    writeOutput(output, helperKeepAliveSeconds);
     platform().output->exitProcess(exitCode);
 }
 
-void KestrumHelperRunner::run(const std::vector<std::string>& arguments) {
+void KestrumHelperRunner::run(const std::vector<std::string>& arguments) { run(parseCommand(arguments)); }
+
+void KestrumHelperRunner::run(const ParseCommandResult& parsed) {
     // The screen-recording provider is not in the registry's default table.
     KestrumScreenRecordingStatus::registerProvider();
 
-    auto parsed = parseCommand(arguments);
     if (const auto* error = std::get_if<ParseCommandError>(&parsed)) {
         finish(HelperOutput{false, std::string(kUnknownKind), std::nullopt, error->message}, kExitUsage);
         return;
     }
-    run(std::get<HelperCommand>(parsed));
+    runCommand(std::get<HelperCommand>(parsed));
 }
 
-void KestrumHelperRunner::run(const HelperCommand& command) {
+void KestrumHelperRunner::runCommand(const HelperCommand& command) {
     const KestrumPane pane = command.kind();
     const std::string kind(rawValue(pane));
 
@@ -56,7 +57,7 @@ void KestrumHelperRunner::run(const HelperCommand& command) {
         return;
     }
     const auto state = PermissionStatusRegistry::provider(pane)->authorizationState();
-    finish(HelperOutput{true, kind, std::string(rawValue(state)), std::nullopt}, kExitSuccess);
+    finish(HelperOutput{true, kind, std::string(reportedStatus(state)), std::nullopt}, kExitSuccess);
 }
 
 }  // namespace kestrum

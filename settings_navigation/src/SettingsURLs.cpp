@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 
 #include "kestrum/SystemSettingsDestination.hpp"
 
@@ -23,8 +24,15 @@ constexpr std::array<PrivacySecurityAnchor, allCases<KestrumPane>().size()> kPri
 
 }  // namespace
 
-PrivacySecurityAnchor privacyAnchor(KestrumPane pane) { return kPrivacyAnchors[static_cast<std::size_t>(pane)]; }
+std::optional<PrivacySecurityAnchor> privacyAnchor(KestrumPane pane) {
+    const auto index = caseIndex(pane);
+    if (!index) return std::nullopt;
+    return kPrivacyAnchors[*index];
+}
 
-URL settingsURL(KestrumPane pane) { return SystemSettingsDestination::privacy(privacyAnchor(pane)).url(); }
+URL settingsURL(KestrumPane pane) {
+    const auto anchor = privacyAnchor(pane);
+    return (anchor ? SystemSettingsDestination::privacy(*anchor) : SystemSettingsDestination::privacy()).url();
+}
 
 }  // namespace kestrum

@@ -21,9 +21,9 @@ std::vector<StyledRun> parse(std::string_view text) {
 
 // A compact rendering for readable expectations: <s>strong</s>, <e>emphasis</e>, `code`,
 // {text->link}.
-std::string render(std::string_view text) {
+std::string render(const std::vector<StyledRun>& runs) {
     std::string out;
-    for (const auto& run : parse(text)) {
+    for (const auto& run : runs) {
         std::string piece = run.code ? "`" + run.text + "`" : run.text;
         if (run.emphasis) piece = "<e>" + piece + "</e>";
         if (run.strong) piece = "<s>" + piece + "</s>";
@@ -31,6 +31,14 @@ std::string render(std::string_view text) {
         out += piece;
     }
     return out;
+}
+std::string render(std::string_view text) { return render(parse(text)); }
+
+// The template read with its placeholders standing for `words`.
+std::string renderTemplate(std::string_view markdownTemplate, const std::vector<std::string>& words) {
+    const auto runs = parseInlineMarkdown(splitObjectTemplate(markdownTemplate, words.size()), words);
+    EXPECT_TRUE(runs) << markdownTemplate;
+    return render(runs.value_or(std::vector<StyledRun>{}));
 }
 
 TEST(InlineMarkdownTest, PanelTitleMakesBothNamesStrong) {
@@ -110,6 +118,13 @@ TEST(InlineMarkdownTest, EscapesAndReferences) {
     EXPECT_EQ(render("\\*not emphasis\\* \\\\ \\a"), "*not emphasis* \\ \\a");
     EXPECT_EQ(render("Media &amp; Apple Music &#65;&#x42; &bogus; & more"), "Media & Apple Music AB &bogus; & more");
     EXPECT_EQ(render("&#0;"), "\xEF\xBF\xBD");
+    // Every named reference of HTML5, some standing for two code points; only with the ";",
+    // and the names are case-sensitive.
+    EXPECT_EQ(render("caf&eacute; &Eacute;T&Eacute; &NotEqualTilde; &fjlig; &CounterClockwiseContourIntegral;"),
+              "caf\u00E9 \u00C9T\u00C9 \u2242\u0338 fj \u2233");
+    EXPECT_EQ(render("&eacute &EACUTE; &CounterClockwiseContourIntegralX; &frac12;"),
+              "&eacute &EACUTE; &CounterClockwiseContourIntegralX; \u00BD");
+    EXPECT_EQ(render("[x](/a&auml;b \"&quot;t&quot;\")"), "{x->/a\u00E4b}");
 }
 
 TEST(InlineMarkdownTest, BlockSyntaxAndWhitespaceStayText) {
@@ -136,11 +151,39 @@ TEST(InlineMarkdownTest, DeeplyNestedInputStaysBounded) {
     EXPECT_TRUE(parseInlineMarkdown(brackets));
 }
 
-TEST(InlineMarkdownTest, EscapedTextReadsAsItself) {
-    for (std::string_view name : {"A*B*C", "_x_", "Tazel `dev`", "[a](b)", "Media & Apple Music", "back\\slash"}) {
-        EXPECT_EQ(plainText(parse(escapeInlineMarkdown(name))), name);
-        EXPECT_EQ(parse(escapeInlineMarkdown(name)).size(), 1u) << name;
+TEST(InlineMarkdownTest, TemplateWordsAreOpaqueAndShowAsWritten) {
+    const std::vector<std::string> names{"A*B*C", "_x_", "Tazel `dev`", "[a](b)", "back\\slash\\", "<b>&amp;",
+                                         "Tazel (Beta)", "**", "Foo-Bar.v2", "&#65;", "%@ %1$@"};
+    for (const auto& name : names) {
+        SCOPED_TRACE(name);
+        const struct {
+            const char* markdownTemplate;
+            std::string shown;
+        } rows[] = {
+            {"Drag **%@** here.", "Drag <s>" + name + "</s> here."},
+            {"**%@**を上の", "<s>" + name + "</s>を上の"},
+            {"将**%@**拖到", "将<s>" + name + "</s>拖到"},
+            {"allow **%@**。", "allow <s>" + name + "</s>。"},
+            {"*%@*, _%1$@_", "<e>" + name + "</e>, <e>" + name + "</e>"},
+            {"`%@`", "`" + name + "`"},
+            {"[%@](https://x.test/%1$@)", "{" + name + "->https://x.test/" + name + "}"},
+            {"<https://x.test/%@>", "{https://x.test/" + name + "->https://x.test/" + name + "}"},
+            {"\\%@ \\*%1$@", "\\" + name + " *" + name},
+        };
+        for (const auto& row : rows) {
+            EXPECT_EQ(renderTemplate(row.markdownTemplate, {name}), row.shown) << row.markdownTemplate;
+        }
     }
+    // A word joins the styled run around it; an empty word leaves no run of its own.
+    EXPECT_EQ(renderTemplate("**x%@y** %@!", {"", "*"}), "<s>xy</s> *!");
+    EXPECT_EQ(renderTemplate("a **%@** b", {""}), "a  b");
+    // Text that is not UTF-8 in a word is mended; in the template it cannot be read.
+    EXPECT_EQ(renderTemplate("**%@**", {"a\xFF"}), "<s>a\xEF\xBF\xBD</s>");
+    EXPECT_FALSE(parseInlineMarkdown(splitObjectTemplate("\xE6%@", 1), {"x"}));
+    // Only the template counts towards the length limit, not the words.
+    EXPECT_EQ(renderTemplate("%@", {std::string(kInlineMarkdownMaximumLength * 2, 'n')}),
+              std::string(kInlineMarkdownMaximumLength * 2, 'n'));
+    EXPECT_FALSE(parseInlineMarkdown(splitObjectTemplate(std::string(kInlineMarkdownMaximumLength, 'a') + "%@", 1), {"x"}));
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include "kestrum/desktop/QtApplication.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
 #include "kestrum/fakes/FakePlatform.hpp"
-#include "kestrum/helper/AuthorizePorts.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/linux/PosixFileSystem.hpp"
 
@@ -40,18 +39,13 @@ protected:
         // The previously active application, which closing with the focus returned would activate.
         fake.workspace->frontmost = RunningApplication{4242, std::string("com.example.editor"), ActivationPolicy::regular};
         fake.workspace->running = {*fake.workspace->frontmost};
-        prepareAuthorizePorts = [this] { ++preparations; };
     }
-    ~AuthorizeKeepAliveTest() override {
-        prepareAuthorizePorts = nullptr;
-        helperKeepAliveSeconds = 300;
-    }
+    ~AuthorizeKeepAliveTest() override { helperKeepAliveSeconds = 300; }
 
     fakes::FakePlatform fake;
     std::shared_ptr<LinuxMainLoop> loop = std::make_shared<LinuxMainLoop>();
     std::shared_ptr<QtApplication> application = std::make_shared<QtApplication>(loop);
     std::shared_ptr<KestrumHelperRunner> runner = std::make_shared<KestrumHelperRunner>();
-    int preparations = 0;
 };
 
 TEST_F(AuthorizeKeepAliveTest, LineAtOnceThenThePanelClosesWithoutTheFocusAndTheLoopEndsWithZero) {
@@ -71,7 +65,6 @@ TEST_F(AuthorizeKeepAliveTest, LineAtOnceThenThePanelClosesWithoutTheFocusAndThe
     application->run();
 
     EXPECT_EQ(lineWhileRunning, "{\"success\":true,\"kind\":\"accessibility\",\"status\":\"notGranted\"}\n");
-    EXPECT_EQ(preparations, 1);
     EXPECT_EQ(application->activationPolicy(), ActivationPolicy::accessory);
     EXPECT_EQ(panelsWhileRunning, 1);
 

@@ -2,10 +2,18 @@
 // Environment pieces for tests that start the helper as a process.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace kestrum::desktop {
+
+// The helper the end-to-end tests run: the build tree's, or an installed one named by
+// KESTRUM_HELPER_UNDER_TEST (the installed-package check sets it).
+inline std::string helperUnderTest() {
+    const char* installed = std::getenv("KESTRUM_HELPER_UNDER_TEST");
+    return installed && *installed ? installed : KESTRUM_HELPER_PATH;
+}
 
 // In the thread-sanitizer build the helper is told which third-party reports to drop (the
 // other builds ignore the variable).

@@ -103,8 +103,8 @@ TEST_F(PanelContentWidgetTest, CardShowsTheNameAndKeepsItsMinimumHeight) {
     ASSERT_NE(widget.card(), nullptr);
     EXPECT_EQ(widget.card()->nameLabel()->text().toStdString(), "Tazel");
     EXPECT_EQ(widget.card()->hintLabel()->text().toStdString(), "Drag me");
-    EXPECT_EQ(widget.card()->sizeHint().height(), CardMetrics::minimumHeight);
-    EXPECT_LT(widget.card()->cardRect().height(), CardMetrics::minimumHeight);
+    EXPECT_EQ(widget.card()->sizeHint().height(), static_cast<int>(AppDragSource::minimumCardHeight));
+    EXPECT_LT(widget.card()->cardRect().height(), static_cast<int>(AppDragSource::minimumCardHeight));
 }
 
 TEST_F(PanelContentWidgetTest, ArrowTakesTheDraggingPoseAnimatedOnceShown) {

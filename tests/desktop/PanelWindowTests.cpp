@@ -1,10 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
+#include <cmath>
 
 #include "DesktopTestSupport.hpp"
 #include "kestrum/desktop/PanelContentWidget.hpp"
@@ -115,6 +117,38 @@ TEST(QtPanelWindowFactory, MakesHiddenPanelsOfTheInitialSize) {
     ASSERT_NE(qtWindow, nullptr);
     EXPECT_EQ(qtWindow->widget()->size(), QSize(420, 96));
     EXPECT_FALSE(qtWindow->widget()->isVisible());
+}
+
+}  // namespace
+}  // namespace kestrum::desktop
+
+namespace kestrum::desktop {
+namespace {
+
+TEST_F(QtPanelWindowTest, ContentTooTallForTheFrameIsLaidOutLargerDrawnSmallerAndStillWorks) {
+    panel.setContent(germanContent());
+    const double needed = panel.fittingHeight(240, 4096);
+    // Half the height it needs, as while waiting at the pointer.
+    panel.setFrame(Rect{100, 100, 240, std::round(needed / 2)}, false);
+    panel.orderFrontRegardless();
+    const double scale = panel.contentScale();
+    ASSERT_LT(scale, 0.6);
+    const QSize laidOut = panel.content()->size();
+    EXPECT_NEAR(laidOut.width() * scale, 240, 1);
+    EXPECT_NEAR(laidOut.height() * scale, std::round(needed / 2), 1);
+    EXPECT_LE(panel.content()->fittingHeight(laidOut.width()), laidOut.height());  // nothing cut off
+
+    // The close button, where it is drawn, still closes.
+    QAbstractButton* close = panel.content()->closeButton();
+    const QPointF centre = QPointF(close->mapTo(panel.content(), close->rect().center())) * scale;
+    EXPECT_CALL(delegate, closeButtonPressed());
+    sendPress(panel.widget()->windowHandle(), Qt::LeftButton, centre);
+    testing::Mock::VerifyAndClearExpectations(&delegate);
+
+    // Docked, it is drawn at its size.
+    panel.setFrame(Rect{100, 100, 240, needed}, false);
+    EXPECT_EQ(panel.contentScale(), 1);
+    EXPECT_EQ(panel.content()->size(), QSize(240, static_cast<int>(needed)));
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "kestrum/desktop/DesktopShell.hpp"
+#include "kestrum/desktop/DesktopShellLoader.hpp"
 #include "kestrum/desktop/QtApplication.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
 #include "kestrum/linux/IcuTextServices.hpp"
-#include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
 
 namespace kestrum::desktop {
@@ -76,41 +76,54 @@ TEST(QtApplication, TerminationBeforeRunningEndsAtOnce) {
     EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
 }
 
-TEST(DesktopShell, TakesOverFromTheLoopWithoutADisplayAndKeepsTheOtherPorts) {
-    auto loop = std::make_shared<LinuxMainLoop>();
-    installPlatform(makeLinuxSystemPlatform(loop));
-    const Platform before = platform();
-    bool installed = false;
-    loop->post([&] { installed = installDesktopShell(); });
-    // The first loop is asked to stop by the installation, so this returns.
-    before.application->run();
-
-    ASSERT_TRUE(installed);
-    const Platform& after = platform();
-    EXPECT_NE(dynamic_cast<QtApplication*>(after.application.get()), nullptr);
-    EXPECT_NE(dynamic_cast<QtPanelWindowFactory*>(after.panelWindows.get()), nullptr);
-    EXPECT_NE(dynamic_cast<QtScreensWindowServer*>(after.windowServer.get()), nullptr);
-    EXPECT_NE(dynamic_cast<IcuTextServices*>(after.textServices.get()), nullptr);
-    EXPECT_EQ(after.mainLoop, before.mainLoop);
-    EXPECT_EQ(after.workspace, before.workspace);
-    EXPECT_EQ(after.output, before.output);
-    EXPECT_EQ(after.fileSystem, before.fileSystem);
+TEST(DesktopShell, ExtendsTheSystemPortsWithoutADisplayAndKeepsTheOthers) {
+    const Platform system = makeLinuxSystemPlatform(std::make_shared<LinuxMainLoop>());
+    Platform ports = system;
+    ASSERT_TRUE(assembleDesktopShell(ports));
+    EXPECT_NE(dynamic_cast<QtApplication*>(ports.application.get()), nullptr);
+    EXPECT_NE(dynamic_cast<QtPanelWindowFactory*>(ports.panelWindows.get()), nullptr);
+    EXPECT_NE(dynamic_cast<QtScreensWindowServer*>(ports.windowServer.get()), nullptr);
+    EXPECT_NE(dynamic_cast<IcuTextServices*>(ports.textServices.get()), nullptr);
+    EXPECT_EQ(ports.mainLoop, system.mainLoop);
+    EXPECT_EQ(ports.workspace, system.workspace);
+    EXPECT_EQ(ports.output, system.output);
+    EXPECT_EQ(ports.fileSystem, system.fileSystem);
 
     // The desktop's screens, in bottom-left coordinates with their display numbers.
-    const auto screens = after.windowServer->screens();
+    const auto screens = ports.windowServer->screens();
     ASSERT_FALSE(screens.empty());
     const QRect primary = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(screens.front().frame, (Rect{0, 0, double(primary.width()), double(primary.height())}));
     ASSERT_TRUE(screens.front().displayNumber.has_value());
     EXPECT_EQ(std::get<std::int64_t>(screens.front().displayNumber->value), 1);
-    EXPECT_EQ(after.windowServer->displayBounds(1), (Rect{0, 0, double(primary.width()), double(primary.height())}));
-    installPlatform(Platform{});
+    EXPECT_EQ(ports.windowServer->displayBounds(1), (Rect{0, 0, double(primary.width()), double(primary.height())}));
 }
 
-TEST(DesktopShell, RefusesAMainLoopItCannotDrive) {
-    installPlatform(Platform{});
-    EXPECT_FALSE(installDesktopShell());
-    EXPECT_EQ(platform().application, nullptr);
+// The loader's way in: the shell beside the test, its versioned entry point, and the headless
+// fallback when the folder holds no shell. Refusals leave the ports as they were.
+TEST(DesktopShell, TheLoaderExtendsThePortsOrFallsBackToHeadlessPanels) {
+    const Platform system = makeLinuxSystemPlatform(std::make_shared<LinuxMainLoop>());
+    Platform ports = system;
+    const auto loaded = loadDesktopShell(KESTRUM_DESKTOP_SHELL_DIR, ports);
+    EXPECT_TRUE(loaded.extended) << loaded.error;
+    EXPECT_NE(dynamic_cast<QtPanelWindowFactory*>(ports.panelWindows.get()), nullptr);
+
+    Platform refused = system;
+    EXPECT_EQ(kestrum_desktop_shell_assemble(desktopShellInterfaceVersion + 1, &refused), 0);
+    Platform withoutLoop = system;
+    withoutLoop.mainLoop = nullptr;
+    EXPECT_EQ(kestrum_desktop_shell_assemble(desktopShellInterfaceVersion, &withoutLoop), 0);
+    for (const Platform* unchanged : {&refused, &withoutLoop}) {
+        EXPECT_EQ(unchanged->application, system.application);
+        EXPECT_EQ(unchanged->panelWindows, nullptr);
+    }
+
+    Platform headless = system;
+    EXPECT_FALSE(loadDesktopShell("/nonexistent", headless).extended);
+    EXPECT_EQ(headless.panelWindows, nullptr);
+    assembleDesktopPorts("/nonexistent", headless);
+    EXPECT_NE(dynamic_cast<HeadlessPanelWindowFactory*>(headless.panelWindows.get()), nullptr);
+    EXPECT_EQ(headless.application, system.application);
 }
 
 }  // namespace

@@ -27,3 +27,25 @@ TEST(ScreenSpace, HonoursAPrimaryScreenAwayFromTheVirtualOrigin) {
 
 }  // namespace
 }  // namespace kestrum::desktop
+
+namespace kestrum::desktop {
+namespace {
+
+TEST(ScreenSpace, DevicePixelsBecomeLogicalOnTheScreenThatHoldsMostOfTheRectangle) {
+    // Qt keeps a scaled screen's origin and scales what lies on it about that origin.
+    const std::vector<ScreenScale> screens{{Rect{0, 0, 1440, 900}, 2}, {Rect{2880, 0, 1920, 1080}, 1}};
+    const struct {
+        Rect device;
+        Rect logical;
+    } cases[] = {
+        {Rect{200, 100, 1800, 1200}, Rect{100, 50, 900, 600}},        // on the doubled screen
+        {Rect{3000, 100, 800, 600}, Rect{3000, 100, 800, 600}},       // on the unscaled one
+        {Rect{2680, 100, 800, 600}, Rect{2680, 100, 800, 600}},       // mostly on the unscaled one
+        {Rect{-500, -500, 100, 100}, Rect{-250, -250, 50, 50}},       // on none: the first screen's scale
+    };
+    for (const auto& c : cases) EXPECT_EQ(logicalFromDevice(c.device, screens), c.logical);
+    EXPECT_EQ(logicalFromDevice(Rect{1, 2, 3, 4}, {}), (Rect{1, 2, 3, 4}));
+}
+
+}  // namespace
+}  // namespace kestrum::desktop

@@ -18,6 +18,8 @@ struct Row {
     int exitCode;
 };
 
+class HelperProcessTests : public OutputSchemaCheckedTest {};
+
 void expectRow(const Row& row, const ProcessResult& result) {
     const std::string shown = testing::PrintToString(row.arguments);
     EXPECT_EQ(result.standardOutput, row.line) << shown;
@@ -26,7 +28,7 @@ void expectRow(const Row& row, const ProcessResult& result) {
     EXPECT_EQ(result.exitCode, row.exitCode) << shown;
 }
 
-TEST(HelperProcessTests, EveryFailureRowOfTheCommandLine) {
+TEST_F(HelperProcessTests, EveryFailureRowOfTheCommandLine) {
     const Row rows[] = {
         {{}, kUsage, 2},
         {{"status"}, kUsage, 2},
@@ -51,7 +53,7 @@ TEST(HelperProcessTests, EveryFailureRowOfTheCommandLine) {
     for (const auto& row : rows) expectRow(row, runHelper(row.arguments));
 }
 
-TEST(HelperProcessTests, StatusOfEveryOtherPaneGivesTheLinuxAnswers) {
+TEST_F(HelperProcessTests, StatusOfEveryOtherPaneGivesTheLinuxAnswers) {
     // What a Linux session answers: the accessibility bus is open, the sound server lets the
     // user's processes record, screen capture cannot be checked without asking.
     const Row rows[] = {
@@ -68,7 +70,23 @@ TEST(HelperProcessTests, StatusOfEveryOtherPaneGivesTheLinuxAnswers) {
     for (const auto& row : rows) expectRow(row, runHelper(row.arguments));
 }
 
-TEST(HelperProcessTests, ArgumentsThatAreNotUTF8StillGiveAValidLine) {
+TEST_F(HelperProcessTests, AuthorizeWritesItsLineAtOnce) {
+    // Without a display the panel runs off screen; the process lives on and is ended here.
+    const Row rows[] = {
+        {{"authorize", "fullDiskAccess", "--app-url", "/Apps/Tazel.app"}, R"({"success":true,"kind":"fullDiskAccess"})" "\n", 0},
+        {{"authorize", "microphone", "--app-url", "Tazel.APP"}, R"({"success":true,"kind":"microphone","status":"granted"})" "\n", 0},
+        {{"authorize", "screenRecording", "--app-url", "/Apps/Tazel.app"},
+         R"({"success":true,"kind":"screenRecording","status":"notGranted"})" "\n", 0},
+    };
+    if (std::filesystem::exists("/.flatpak-info")) GTEST_SKIP() << "inside a sandbox the microphone answer differs";
+    for (const auto& row : rows) {
+        const auto result = runHelper(row.arguments, baseEnvironment(), StandardOutput::firstLine);
+        EXPECT_EQ(result.standardOutput, row.line) << testing::PrintToString(row.arguments);
+        EXPECT_EQ(result.signal, SIGKILL) << "ended before it was stopped";
+    }
+}
+
+TEST_F(HelperProcessTests, ArgumentsThatAreNotUTF8StillGiveAValidLine) {
     const auto result = runHelper({"st\xFF" "tus", "\xC0\xAF\xED\xA0\x80" "accessibility"});
     EXPECT_EQ(result.standardOutput,
               "{\"success\":false,\"kind\":\"unknown\",\"error\":\"Unsupported action: st\xEF\xBF\xBDtus\"}\n");
@@ -82,7 +100,7 @@ TEST(HelperProcessTests, ArgumentsThatAreNotUTF8StillGiveAValidLine) {
     EXPECT_EQ(kind.standardError, "");
 }
 
-TEST(HelperProcessTests, ALineLargerThanThePipeArrivesWhole) {
+TEST_F(HelperProcessTests, ALineLargerThanThePipeArrivesWhole) {
     // Escaped, the line is three times a pipe's capacity: the helper keeps writing as the host reads.
     std::string action(100000, '/');  // one argument may hold at most 128 KiB
     const auto result = runHelper({action, "microphone"});
@@ -93,17 +111,6 @@ TEST(HelperProcessTests, ALineLargerThanThePipeArrivesWhole) {
     EXPECT_EQ(result.standardOutput.size(), expected.size());
     EXPECT_TRUE(result.standardOutput == expected);  // not printed: 200 kB
     EXPECT_EQ(result.exitCode, 2);
-}
-
-TEST(HelperProcessTests, AClosedOrBrokenStandardOutputChangesNoExitCode) {
-    for (const auto output : {StandardOutput::closed, StandardOutput::brokenPipe}) {
-        const Row rows[] = {
-            {{}, "", 2},
-            {{"status", "fullDiskAccess"}, "", 1},
-            {{"status", "bluetooth"}, "", 0},
-        };
-        for (const auto& row : rows) expectRow(row, runHelper(row.arguments, baseEnvironment(), output));
-    }
 }
 
 // Loaded libraries as the dynamic loader reports them for the helper's own process.
@@ -118,7 +125,7 @@ std::string loadedLibraries(const std::vector<std::string>& arguments, std::vect
     return log.value_or("");
 }
 
-TEST(HelperProcessTests, StatusAndOpenLoadNoGraphicalOrTextLibrary) {
+TEST_F(HelperProcessTests, StatusAndOpenLoadNoGraphicalOrTextLibrary) {
     TempDirectory handlers;  // open hands its URL to an opener that does nothing
     handlers.write("bin/xdg-open", "#!/bin/sh\nexit 0\n", true);
     const std::vector<std::vector<std::string>> commands = {{"status", "microphone"}, {"open", "accessibility"}};

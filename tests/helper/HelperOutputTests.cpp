@@ -35,12 +35,19 @@ TEST(HelperOutputTests, MendsBytesThatAreNotUTF8BeforeEscaping) {
 
 TEST(HelperOutputTests, WritesTheLineThenTheLineFeedAsTwoWrites) {
     fakes::FakePlatform fake;
-    writeOutput({true, "bluetooth", "unknown", std::nullopt});
+    writeOutput({true, "bluetooth", "unknown", std::nullopt}, 300);
     ASSERT_EQ(fake.output->writes.size(), 2u);
     EXPECT_EQ(fake.output->writes[0], R"({"success":true,"kind":"bluetooth","status":"unknown"})");
     EXPECT_EQ(fake.output->writes[1], "\n");
     EXPECT_TRUE(fake.output->standardError.empty());
     EXPECT_FALSE(fake.output->exitCode.has_value());
+
+    // A reader that stops taking bytes mid-line: what was taken is never completed by a line
+    // feed that would make it look like a whole line.
+    fakes::FakePlatform stalled;
+    stalled.output->standardOutputCapacity = 10;
+    writeOutput({true, "bluetooth", "unknown", std::nullopt}, 300);
+    EXPECT_EQ(stalled.output->standardOutput, R"({"success")");
 }
 
 }  // namespace

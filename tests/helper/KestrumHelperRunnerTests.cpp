@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "kestrum/PermissionStatusProviders.hpp"
 #include "kestrum/PermissionStatusRegistry.hpp"
 #include "kestrum/SettingsURLs.hpp"
 #include "kestrum/fakes/FakePlatform.hpp"
@@ -112,6 +113,19 @@ TEST_F(KestrumHelperRunnerTests, StatusOfPanesWithoutProviderIsUnknown) {
     }
 }
 
+TEST_F(KestrumHelperRunnerTests, AStateThatIsNoneOfTheFourIsReportedAsUnknown) {
+    class StrayProvider final : public PermissionStatusProviding {
+    public:
+        PermissionStatusCapability capability() const override { return PermissionStatusCapability::preflightSupported; }
+        PermissionAuthorizationState authorizationState() const override {
+            return static_cast<PermissionAuthorizationState>(42);
+        }
+    };
+    PermissionStatusRegistry::registerProvider(StrayProvider{}, KestrumPane::mediaAppleMusic);
+    EXPECT_EQ(run({"status", "mediaAppleMusic"}), R"({"success":true,"kind":"mediaAppleMusic","status":"unknown"})");
+    PermissionStatusRegistry::registerProvider(UnsupportedPermissionStatusProvider{}, KestrumPane::mediaAppleMusic);
+}
+
 TEST_F(KestrumHelperRunnerTests, ScreenRecordingProviderIsRegisteredBeforeParsingOnEveryRun) {
     std::atomic<int> asked{0};
     PermissionStatusRegistry::registerProvider(CountingProvider(asked), KestrumPane::screenRecording);
@@ -147,7 +161,7 @@ TEST_F(KestrumHelperRunnerTests, OpenOpensExactlyThePanesURLAndAlwaysSucceeds) {
             EXPECT_EQ(fresh.workspace->openedURLs[0], settingsURL(pane));
             EXPECT_EQ(fresh.workspace->openedURLs[0].absoluteString(),
                       "x-apple.systempreferences:com.apple.settings.PrivacySecurity.extension?" +
-                          std::string(rawValue(privacyAnchor(pane))));
+                          std::string(rawValue(privacyAnchor(pane).value())));
             // Opening reads no state: no probe, no permission query, no panel.
             EXPECT_TRUE(fresh.fileSystem->queries.empty());
             EXPECT_TRUE(fresh.panelWindows->made.empty());

@@ -22,7 +22,7 @@ HelperCommand commandOf(const Arguments& arguments) {
 }
 
 std::string appURLText(const Arguments& arguments) {
-    const auto url = parseAppURL(arguments);
+    const auto url = parseAppURL(arguments, *platform().fileSystem);
     return url ? url->absoluteString() : "(none)";
 }
 
@@ -84,6 +84,13 @@ TEST_F(ParseCommandTests, AppURLIsAbsoluteStandardizedAndAcceptsAnyLetterCase) {
     // Relative paths hang below the current directory.
     EXPECT_EQ(appURLText({"--app-url", "Tazel.app"}), "file:///home/tester/work/Tazel.app");
     EXPECT_EQ(appURLText({"--app-url", "../Builds/./Tazel.app"}), "file:///home/tester/Builds/Tazel.app");
+    // The entry point parses before any platform is installed, with the file system it names.
+    fakes::FakeFileSystem other;
+    other.currentDirectory = "/srv/host";
+    const auto parsed = parseCommand({"authorize", "microphone", "--app-url", "Tazel.app"}, other);
+    ASSERT_TRUE(std::holds_alternative<HelperCommand>(parsed));
+    EXPECT_EQ(std::get<HelperCommand>(parsed), (HelperCommand{HelperCommand::Authorize{
+                                                   KestrumPane::microphone, URL::fileURL("/srv/host/Tazel.app")}}));
     // Characters a URL path cannot carry are percent-encoded; the extension is read decoded.
     EXPECT_EQ(appURLText({"--app-url", "/Apps/Tazel Beta#2.app"}), "file:///Apps/Tazel%20Beta%232.app");
     EXPECT_EQ(appURLText({"--app-url", "/Apps/Caf\xC3\xA9.app"}), "file:///Apps/Caf%C3%A9.app");

@@ -9,6 +9,7 @@
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxPermissionQueries.hpp"
 #include "kestrum/linux/LinuxWorkspace.hpp"
+#include "kestrum/linux/PosixOutput.hpp"
 
 namespace kestrum {
 namespace {
@@ -60,6 +61,19 @@ TEST(LinuxWorkspaceTests, SpawnedChildGetsItsArgumentsAndNoneOfOurDescriptors) {
     EXPECT_FALSE(spawnDetached(script, {std::string("a\0b", 3)}).has_value());
 }
 
+TEST(LinuxWorkspaceTests, ProgramsAreLookedUpInAbsoluteFoldersOnly) {
+    const std::vector<std::string> system{"/usr/local/bin", "/usr/bin", "/bin"};
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
+        {nullptr, system},
+        {"", system},
+        {".", system},
+        {"bin::.", system},
+        {":/opt/a::relative:/b/:", {"/opt/a", "/b/"}},
+        {"/only", {"/only"}},
+    };
+    for (const auto& [path, folders] : rows) EXPECT_EQ(programSearchFolders(path), folders) << (path ? path : "unset");
+}
+
 TEST(LinuxWorkspaceTests, OpenURLReportsWhetherTheOpenerStarted) {
     EXPECT_TRUE(LinuxWorkspace("true").openURL(*URL::parse("x-apple.systempreferences:x")));
     EXPECT_FALSE(LinuxWorkspace("kestrum-no-such-opener").openURL(*URL::parse("x-apple.systempreferences:x")));
@@ -90,19 +104,16 @@ TEST(LinuxWorkspaceTests, LaunchesOnlyExecutableFiles) {
     EXPECT_FALSE(executableAt(*other).has_value());
 }
 
-TEST(LinuxApplicationTests, RunReturnsAfterStopAndTerminateEndsWithZero) {
+TEST(LinuxApplicationTests, RunsTheLoopUntilTerminateEndsTheProcessWithZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");  // sanitizers run threads of their own
     auto loop = std::make_shared<LinuxMainLoop>();
     LinuxApplication application(loop);
-    int ran = 0;
-    loop->post([&] { ++ran; });
-    loop->post([&] { application.stop(); });
-    application.run();
-    EXPECT_EQ(ran, 1);
     EXPECT_EQ(application.mouseLocation(), (Point{0, 0}));
     application.setActivationPolicy(ActivationPolicy::accessory);
     EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
-    EXPECT_EXIT(application.terminate(), testing::ExitedWithCode(0), "");
+    loop->post([] { PosixOutput().writeStandardError("first task\n", 5); });
+    loop->post([&] { application.terminate(); });
+    EXPECT_EXIT(application.run(), testing::ExitedWithCode(0), "first task");
 }
 
 }  // namespace

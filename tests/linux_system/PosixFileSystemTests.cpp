@@ -70,6 +70,42 @@ TEST_F(PosixFileSystemTests, ReadsWholeRegularFilesOnly) {
     EXPECT_FALSE(fileSystem.readFile(temp.path()).has_value());
     EXPECT_FALSE(fileSystem.readFile(temp / "none").has_value());
     EXPECT_FALSE(fileSystem.readFile("/dev/zero").has_value());  // endless, and not a regular file
+    // A FIFO without a writer would block a reading open(2) for good.
+    ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0644), 0);
+    EXPECT_FALSE(fileSystem.readFile(temp / "fifo").has_value());
+}
+
+TEST_F(PosixFileSystemTests, OwnershipAndResolvedPathsFollowLinks) {
+    struct Row {
+        const char* name;
+        mode_t mode;
+        FileOwnership expected;
+    };
+    FileOwnership mine;
+    mine.ownedByCurrentUser = true;
+    mine.ownedByAdministrator = ::geteuid() == 0;
+    FileOwnership shared = mine;
+    shared.writableByGroup = shared.writableByOthers = true;
+    FileOwnership sticky = shared;
+    sticky.restrictedDeletion = true;
+    FileOwnership groupOnly = mine;
+    groupOnly.writableByGroup = true;
+    const Row rows[] = {
+        {"private", 0700, mine}, {"readable", 0755, mine}, {"shared", 0777, shared},
+        {"sticky", 01777, sticky}, {"group", 0770, groupOnly},
+    };
+    for (const auto& row : rows) {
+        const std::string folder = temp / row.name;
+        std::filesystem::create_directory(folder);
+        ::chmod(folder.c_str(), row.mode);
+        EXPECT_EQ(fileSystem.ownership(folder), row.expected) << row.name;
+    }
+    std::filesystem::create_directory_symlink(temp / "shared", temp / "link");
+    EXPECT_EQ(fileSystem.ownership(temp / "link"), shared);  // what the link names
+    const std::string real = std::filesystem::canonical(temp.path()).string();
+    EXPECT_EQ(fileSystem.resolvedPath(temp / "link/../readable/."), real + "/readable");
+    EXPECT_FALSE(fileSystem.resolvedPath(temp / "none").has_value());
+    EXPECT_FALSE(fileSystem.ownership(temp / "none").has_value());
 }
 
 TEST_F(PosixFileSystemTests, ProcessFacts) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
@@ -11,16 +12,19 @@
 namespace kestrum {
 namespace {
 
+// A pipe, or a stream socket pair (as a host may connect standard output).
 struct Pipe {
     int read = -1;
     int write = -1;
-    Pipe() {
+    explicit Pipe(bool socket = false) {
         int fds[2];
-        if (::pipe(fds) == 0) {
+        if ((socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds)) == 0) {
             read = fds[0];
             write = fds[1];
         }
     }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
     ~Pipe() {
         closeRead();
         closeWrite();
@@ -54,20 +58,46 @@ std::string pattern(std::size_t size) {
 // Far more than a pipe holds, so the writer sees partial writes (and, non-blocking, EAGAIN).
 constexpr std::size_t kLarge = 1 << 20;
 
-TEST(PosixOutputTests, DeliversEveryByteThroughAFullPipe) {
-    for (const bool nonBlocking : {false, true}) {
-        Pipe pipe;
+void setNonBlocking(int descriptor, bool on) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    ::fcntl(descriptor, F_SETFL, on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+}
+
+TEST(PosixOutputTests, DeliversEveryByteThroughAFullPipeOrSocket) {
+    struct Case {
+        bool socket;
+        bool nonBlocking;
+    };
+    for (const auto [socket, nonBlocking] : {Case{false, false}, Case{false, true}, Case{true, false}}) {
+        Pipe pipe(socket);
         ASSERT_GE(pipe.read, 0);
-        if (nonBlocking) ::fcntl(pipe.write, F_SETFL, ::fcntl(pipe.write, F_GETFL) | O_NONBLOCK);
+        setNonBlocking(pipe.write, nonBlocking);
         std::string received;
         std::thread reader([&] { received = drain(pipe.read); });
         const std::string bytes = pattern(kLarge);
-        PosixOutput(pipe.write, -1).writeStandardOutput(bytes);
-        PosixOutput(pipe.write, -1).writeStandardOutput("\n");
+        EXPECT_TRUE(PosixOutput(pipe.write, -1).writeStandardOutput(bytes, 600));
+        EXPECT_TRUE(PosixOutput(pipe.write, -1).writeStandardOutput("\n", 600));
         pipe.closeWrite();
         reader.join();
-        EXPECT_EQ(received.size(), kLarge + 1) << "non-blocking: " << nonBlocking;
-        EXPECT_TRUE(received == bytes + "\n") << "non-blocking: " << nonBlocking;
+        EXPECT_EQ(received.size(), kLarge + 1) << "socket: " << socket << ", non-blocking: " << nonBlocking;
+        EXPECT_TRUE(received == bytes + "\n") << "socket: " << socket << ", non-blocking: " << nonBlocking;
+    }
+}
+
+TEST(PosixOutputTests, AReaderThatTakesNothingIsGivenUpOnWithoutChangingTheDescriptor) {
+    // Full and never read: the write ends once its time is up, and the blocking mode of the
+    // description that the host shares is left as it was.
+    for (const bool socket : {false, true}) {
+        Pipe pipe(socket);
+        ASSERT_GE(pipe.read, 0);
+        setNonBlocking(pipe.write, true);
+        while (::write(pipe.write, "x", 1) == 1) {
+        }
+        setNonBlocking(pipe.write, false);
+        const int flags = ::fcntl(pipe.write, F_GETFL);
+        EXPECT_FALSE(writeAllToDescriptor(pipe.write, "line", 0.2)) << "socket: " << socket;
+        EXPECT_FALSE(writeAllToDescriptor(pipe.write, "line", 0)) << "socket: " << socket;
+        EXPECT_EQ(::fcntl(pipe.write, F_GETFL), flags) << "socket: " << socket;
     }
 }
 
@@ -77,8 +107,8 @@ TEST(PosixOutputTests, AGoneReaderOrAClosedDescriptorIsIgnoredWithoutSignal) {
     Pipe pipe;
     pipe.closeRead();
     PosixOutput output(pipe.write, pipe.write);
-    output.writeStandardOutput("line");
-    output.writeStandardError(pattern(kLarge));
+    EXPECT_FALSE(output.writeStandardOutput("line", 600));
+    EXPECT_FALSE(output.writeStandardError(pattern(kLarge), 600));
     sigset_t pending;
     sigemptyset(&pending);
     sigpending(&pending);
@@ -87,9 +117,8 @@ TEST(PosixOutputTests, AGoneReaderOrAClosedDescriptorIsIgnoredWithoutSignal) {
 
     const int closed = ::dup(1);
     ::close(closed);
-    PosixOutput(closed, closed).writeStandardOutput("nowhere");
-    writeAllToDescriptor(-1, "nowhere");
-    SUCCEED();  // reaching here is the test: no crash, no signal, no endless retry
+    EXPECT_FALSE(PosixOutput(closed, closed).writeStandardOutput("nowhere", 600));
+    EXPECT_FALSE(writeAllToDescriptor(-1, "nowhere", 600));  // at once: no wait for the time limit
 }
 
 TEST(PosixOutputTests, ClosedStandardDescriptorsAreReservedBeforeAnythingElseOpens) {
@@ -100,7 +129,7 @@ TEST(PosixOutputTests, ClosedStandardDescriptorsAreReservedBeforeAnythingElseOpe
             reserveStandardDescriptors();
             Pipe later;  // would have been given number 1
             const bool reserved = ::fcntl(1, F_GETFD) != -1 && later.read != 1 && later.write != 1;
-            PosixOutput().writeStandardOutput("into /dev/null");
+            PosixOutput().writeStandardOutput("into /dev/null", 1);
             ::_exit(reserved ? 7 : 8);
         },
         testing::ExitedWithCode(7), "");
@@ -111,7 +140,7 @@ TEST(PosixOutputTests, ExitProcessEndsWithTheCodeAfterWrites) {
     EXPECT_EXIT(
         {
             PosixOutput output;
-            output.writeStandardError("bye");
+            output.writeStandardError("bye", 1);
             output.exitProcess(3);
         },
         testing::ExitedWithCode(3), "bye");

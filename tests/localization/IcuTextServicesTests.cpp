@@ -41,28 +41,43 @@ TEST(IcuTextServicesTest, LocalePartsAndLikelyScripts) {
     EXPECT_EQ(text.likelyScript("!!"), std::nullopt);
 }
 
-TEST(IcuTextServicesTest, MatchingPutsExactNamesFirstInPreferenceOrder) {
+TEST(IcuTextServicesTest, EachPreferenceIsServedBeforeTheNext) {
     IcuTextServices text = withEnvironment({});
-    const std::vector<std::string> available{"de", "en", "pt-BR", "zh-Hans", "zh-Hant"};
-    EXPECT_EQ(text.preferredLocalizations(available, {"zh-TW", "zh-Hant", "zh"}),
-              (std::vector<std::string>{"zh-Hant", "zh-Hans"}));
-    EXPECT_EQ(text.preferredLocalizations(available, {"zh-Hant-HK", "zh-Hant", "zh"}).front(), "zh-Hant");
-    EXPECT_EQ(text.preferredLocalizations(available, {"zh-CN", "zh-Hans", "zh"}).front(), "zh-Hans");
-    EXPECT_EQ(text.preferredLocalizations(available, {"pt", "pt-Latn"}), (std::vector<std::string>{"pt-BR"}));
-    EXPECT_EQ(text.preferredLocalizations(available, {"de-AT", "de-Latn", "de"}), (std::vector<std::string>{"de"}));
-    EXPECT_EQ(text.preferredLocalizations(available, {"en_GB", "en-Latn", "en"}), (std::vector<std::string>{"en"}));
-    // An earlier fuzzy preference never puts a later exact name before an earlier one.
-    EXPECT_EQ(text.preferredLocalizations({"en", "de"}, {"de-CH", "en", "de"}), (std::vector<std::string>{"en", "de"}));
-    // Letter case and separator do not matter for names.
-    EXPECT_EQ(text.preferredLocalizations({"pt_BR"}, {"PT-br"}), (std::vector<std::string>{"pt_BR"}));
-}
-
-TEST(IcuTextServicesTest, MatchingNothingGivesNothing) {
-    IcuTextServices text = withEnvironment({});
-    EXPECT_TRUE(text.preferredLocalizations({"de", "en"}, {"sv", "sv-Latn"}).empty());
-    EXPECT_TRUE(text.preferredLocalizations({}, {"en"}).empty());
-    EXPECT_TRUE(text.preferredLocalizations({"en"}, {}).empty());
-    EXPECT_TRUE(text.preferredLocalizations({"Base", "???"}, {"fr"}).empty());
+    using V = std::vector<std::string>;
+    const V shipped{"de", "en", "es", "fr", "it", "ja", "ko", "pt-BR", "zh-Hans", "zh-Hant"};
+    const struct {
+        V available;
+        V preferences;
+        V chosen;
+    } rows[] = {
+        // A first language that fits only closely still beats a later exact one.
+        {shipped, {"de-CH", "fr"}, {"de", "fr"}},
+        {shipped, {"ja-JP", "en"}, {"ja", "en"}},
+        {shipped, {"zh-HK", "en"}, {"zh-Hant", "en"}},
+        {shipped, {"fr-CA", "de"}, {"fr", "de"}},
+        {{"en", "de"}, {"de-CH", "en", "de"}, {"de", "en"}},
+        // Script and region through likely subtags.
+        {shipped, {"zh-TW", "zh-Hant", "zh"}, {"zh-Hant", "zh-Hans"}},
+        {shipped, {"zh-Hant-HK", "zh-Hant", "zh"}, {"zh-Hant", "zh-Hans"}},
+        {shipped, {"zh-CN", "zh-Hans", "zh"}, {"zh-Hans"}},
+        {shipped, {"pt-PT"}, {"pt-BR"}},
+        {shipped, {"pt", "pt-Latn"}, {"pt-BR"}},
+        {shipped, {"en_GB", "de"}, {"en", "de"}},
+        // Letter case and separator do not matter for names.
+        {{"pt_BR"}, {"PT-br"}, {"pt_BR"}},
+        // Nothing fits: English, when there is one.
+        {shipped, {"sr-Latn"}, {"en"}},
+        {shipped, {"sv", "sv-Latn"}, {"en"}},
+        {shipped, {}, {"en"}},
+        {{"de", "en-GB"}, {"fi"}, {"en-GB"}},
+        {{"de", "fr"}, {"sv"}, {}},
+        {{}, {"en"}, {}},
+        {{"Base", "???"}, {"fr"}, {}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(text.preferredLocalizations(row.available, row.preferences), row.chosen)
+            << testing::PrintToString(row.preferences) << " from " << testing::PrintToString(row.available);
+    }
 }
 
 TEST(IcuTextServicesTest, UserLanguagesFollowTheDesktopEnvironment) {

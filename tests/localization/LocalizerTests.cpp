@@ -93,6 +93,9 @@ TEST_F(LocalizerTest, EveryPaneHasItsEnglishDefault) {
         EXPECT_EQ(localizedTitle(pane, std::nullopt), expected.at(pane));
         EXPECT_EQ(localizedTitle(pane, "en"), expected.at(pane));
     }
+    // A value that is none of the panes is titled like no pane at all.
+    EXPECT_EQ(localizedTitle(static_cast<KestrumPane>(9), std::nullopt), "Permission");
+    EXPECT_EQ(localizedTitle(static_cast<KestrumPane>(-1), "fr"), "Permission");
 }
 
 TEST_F(LocalizerTest, PreferenceListNormalizesSeparatorsAndDropsRepeats) {
@@ -124,10 +127,80 @@ TEST_F(ResourceBundleAccessorTest, FallsBackToTheBuildTreeAndResolvesOnce) {
     addResourceBundle(*platform.fileSystem, "/build/bin/Kestrum_Kestrum.bundle", {{"en", ""}});
     ASSERT_TRUE(accessor.bundle());
     EXPECT_EQ(accessor.bundle()->path(), "/build/bin/Kestrum_Kestrum.bundle");
-    EXPECT_EQ(platform.fileSystem->queries,
-              (std::vector<std::string>{"list /opt/kestrum/bin/Kestrum_Kestrum.bundle",
-                                        "list /build/bin/Kestrum_Kestrum.bundle"}));
+    auto& queries = platform.fileSystem->queries;
+    EXPECT_EQ(queries.front(), "list /opt/kestrum/bin/Kestrum_Kestrum.bundle");
+    EXPECT_EQ(queries.back(), "list /build/bin/Kestrum_Kestrum.bundle");
+    // Resolved once: later uses ask the file system nothing.
+    const std::size_t asked = queries.size();
+    (void)accessor.bundle();
+    EXPECT_EQ(queries.size(), asked);
     EXPECT_TRUE(platform.output->standardError.empty());
+}
+
+TEST_F(ResourceBundleAccessorTest, EnclosingBundleAndABuildTreeNoOtherUserCouldHavePlanted) {
+    const std::string build = "/build/bin/Kestrum_Kestrum.bundle";
+    const std::string app = "/Applications/Tazel.app/Contents";
+    FileOwnership other;  // another user's, writable by that user alone
+    FileOwnership shared;
+    shared.ownedByCurrentUser = true;
+    shared.writableByOthers = true;
+    FileOwnership sharedSticky = shared;  // like /tmp
+    sharedSticky.restrictedDeletion = true;
+    FileOwnership groupWritable;
+    groupWritable.ownedByAdministrator = true;
+    groupWritable.writableByGroup = true;
+    FileOwnership administrator;
+    administrator.ownedByAdministrator = true;
+    struct Case {
+        const char* name;
+        std::string mainBundle;
+        std::vector<std::string> bundles;  // made in the file system besides the build tree's
+        std::map<std::string, FileOwnership> owners;
+        std::map<std::string, std::string> resolved;
+        std::optional<std::string> found;
+    };
+    const Case cases[] = {
+        {"helper in Contents/Helpers", app + "/Helpers", {app + "/Resources/Kestrum_Kestrum.bundle"}, {}, {},
+         app + "/Resources/Kestrum_Kestrum.bundle"},
+        {"helper in Contents/MacOS", app + "/MacOS/", {app + "/Resources/Kestrum_Kestrum.bundle"}, {}, {},
+         app + "/Resources/Kestrum_Kestrum.bundle"},
+        {"the application as the main bundle", "/Applications/Tazel.app", {app + "/Resources/Kestrum_Kestrum.bundle"},
+         {}, {}, app + "/Resources/Kestrum_Kestrum.bundle"},
+        {"beside comes first", app + "/Helpers",
+         {app + "/Helpers/Kestrum_Kestrum.bundle", app + "/Resources/Kestrum_Kestrum.bundle"}, {}, {},
+         app + "/Helpers/Kestrum_Kestrum.bundle"},
+        {"not inside a bundle", "/opt/Helpers", {"/opt/Resources/Kestrum_Kestrum.bundle"}, {}, {}, build},
+        {"beside, whoever owns it", "/srv/shared", {"/srv/shared/Kestrum_Kestrum.bundle"},
+         {{"/srv/shared", shared}, {"/srv/shared/Kestrum_Kestrum.bundle", other}}, {},
+         "/srv/shared/Kestrum_Kestrum.bundle"},
+        {"build tree of the administrator", "/opt", {}, {{build, administrator}, {"/build", administrator}}, {}, build},
+        {"build tree in a shared sticky folder", "/opt", {}, {{"/build", sharedSticky}}, {}, build},
+        {"build-time bundle of another user", "/opt", {}, {{build, other}}, {}, std::nullopt},
+        {"build-time bundle writable by others", "/opt", {}, {{build, shared}}, {}, std::nullopt},
+        {"build-time bundle itself sticky and shared", "/opt", {}, {{build, sharedSticky}}, {}, std::nullopt},
+        {"a folder above writable by its group", "/opt", {}, {{"/build", groupWritable}}, {}, std::nullopt},
+        {"a folder above of another user", "/opt", {}, {{"/build/bin", other}}, {}, std::nullopt},
+        {"a link into another user's folder", "/opt", {}, {{"/home/other", other}},
+         {{build, "/home/other/Kestrum_Kestrum.bundle"}}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        platform.fileSystem = std::make_shared<fakes::FakeFileSystem>();
+        platform.output = std::make_shared<fakes::FakeOutput>();
+        platform.install();
+        auto& fileSystem = *platform.fileSystem;
+        fileSystem.bundlePath = c.mainBundle;
+        for (const auto& bundle : c.bundles) addResourceBundle(fileSystem, bundle, {{"en", ""}});
+        addResourceBundle(fileSystem, build, {{"en", ""}});
+        fileSystem.owners = c.owners;
+        fileSystem.resolved = c.resolved;
+        ResourceBundleAccessor fresh{build};
+        const auto bundle = fresh.bundle();
+        EXPECT_EQ(bundle ? std::optional(bundle->path()) : std::nullopt, c.found) << c.name;
+        // The message keeps its form: the place beside the program, then the build tree's.
+        EXPECT_EQ(platform.output->standardError,
+                  c.found ? "" : "could not load resource bundle: from /opt/Kestrum_Kestrum.bundle or " + build + "\n")
+            << c.name;
+    }
 }
 
 TEST_F(ResourceBundleAccessorTest, MissingBundleReportsBothPathsAndEndsTheProcess) {

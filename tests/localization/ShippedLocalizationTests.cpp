@@ -73,17 +73,42 @@ TEST_F(ShippedLocalizationTest, EveryTableIsCompleteAndItsTitleStylesBothNames) 
         }
         EXPECT_EQ(parsed.table->entries().size(), kAllKeys.size());
 
-        // Both names come out bold and exactly once, whatever the language's word order.
+        // Both names come out bold, exactly as written and once, whatever the language's word
+        // order and whatever Markdown the names hold.
         const auto title = *parsed.table->lookup("kestrum.panel.title");
         const auto pane = *parsed.table->lookup("kestrum.pane.media_apple_music");
-        const auto runs = headerTitle(title, "Tazel", pane);
-        std::vector<std::string> strong;
-        for (const auto& run : runs) {
-            if (run.strong) strong.push_back(run.text);
-            EXPECT_FALSE(run.emphasis || run.code || run.link) << run.text;
+        for (const std::string name : {"Tazel", "Tazel (Beta)", "A*B*C", "_Tazel_", "Foo-Bar.v2", "`dev`", "[a](b)",
+                                       "back\\slash", "<https://x.test>", "Q&amp;A", "Tazel!"}) {
+            const auto runs = headerTitle(title, name, pane);
+            std::vector<std::string> strong;
+            for (const auto& run : runs) {
+                if (run.strong) strong.push_back(run.text);
+                EXPECT_FALSE(run.emphasis || run.code || run.link) << name << ": " << run.text;
+            }
+            EXPECT_EQ(strong, (std::vector<std::string>{name, pane})) << name;
+            EXPECT_EQ(plainText(runs).find("**"), std::string::npos) << name;
         }
-        EXPECT_EQ(strong, (std::vector<std::string>{"Tazel", pane}));
-        EXPECT_EQ(plainText(runs).find("**"), std::string::npos);
+    }
+}
+
+TEST_F(ShippedLocalizationTest, TitlesStyleTheNamesAndNothingElse) {
+    const auto title = [](const char* language, const std::string& name) {
+        const std::string pane = localizedTitle(KestrumPane::bluetooth, language);
+        std::string shown;
+        for (const auto& run : headerTitle(KestrumLocalizer::string(LocalizationKey::panelTitle,
+                                                                    EnglishText::panelTitle, language),
+                                           name, pane)) {
+            shown += run.strong ? "<s>" + run.text + "</s>" : run.text;
+        }
+        return shown;
+    };
+    for (const std::string name : {"Tazel (Beta)", "A*B*C"}) {
+        const std::string s = "<s>" + name + "</s>";
+        EXPECT_EQ(title("en", name), "Drag " + s + " to the list above to allow <s>Bluetooth</s>.");
+        EXPECT_EQ(title("de", name), "Ziehe " + s + " in die Liste oben, um <s>Bluetooth</s> zu erlauben.");
+        EXPECT_EQ(title("ja", name), s + "を上のリストにドラッグして、<s>Bluetooth</s>を許可してください。");
+        EXPECT_EQ(title("zh-Hans", name), "将" + s + "拖到上方列表中以允许<s>蓝牙</s>。");
+        EXPECT_EQ(title("zh-Hant", name), "將 " + s + " 拖移到上方的列表以允許 <s>藍牙</s>。");
     }
 }
 
@@ -118,12 +143,42 @@ TEST_F(ShippedLocalizationTest, WithoutIdentifierTheUserLanguagesDecide) {
     environment = {{"LANG", "de_DE.UTF-8"}};
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "Mikrofon");
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, ""), "Mikrofon");
-    // An identifier that fits no localization also falls back to them.
-    EXPECT_EQ(localizedTitle(KestrumPane::microphone, "sv_SE"), "Mikrofon");
+    // An identifier that fits no localization gets English, as bundle matching answers it.
+    EXPECT_EQ(localizedTitle(KestrumPane::microphone, "sv_SE"), "Microphone");
     environment = {{"LANG", "sv_SE.UTF-8"}, {"LANGUAGE", "sv:fi"}};
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "Microphone");
     environment = {{"LANG", "sv_SE.UTF-8"}, {"LANGUAGE", "sv:ja"}};
     EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), "マイク");
+}
+
+TEST_F(ShippedLocalizationTest, TheFirstLanguageThatFitsWinsOnBothPaths) {
+    const struct {
+        std::vector<std::string> languages;
+        const char* microphone;
+    } rows[] = {
+        {{"de-CH", "fr"}, "Mikrofon"}, {{"ja-JP", "en"}, "マイク"}, {{"zh-HK", "en"}, "麥克風"},
+        {{"fr-CA", "de"}, "Micro"},    {{"pt-PT"}, "Microfone"},     {{"zh-HK"}, "麥克風"},
+        {{"sr-Latn"}, "Microphone"},   {{"en-GB", "de"}, "Microphone"}, {{}, "Microphone"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.languages));
+        // The host names the language; the user's own ones say nothing.
+        environment = {{"LANG", "C.UTF-8"}};
+        const std::optional<std::string> identifier =
+            row.languages.empty() ? std::nullopt : std::optional<std::string>(row.languages.front());
+        EXPECT_EQ(localizedTitle(KestrumPane::microphone, identifier), row.microphone);
+
+        // No identifier: the user's languages as the session sets them.
+        environment.clear();
+        std::string list;
+        for (auto language : row.languages) {
+            std::replace(language.begin(), language.end(), '-', '_');
+            if (environment.empty()) environment["LANG"] = language + ".UTF-8";
+            list += (list.empty() ? "" : ":") + language;
+        }
+        if (!list.empty()) environment["LANGUAGE"] = list;
+        EXPECT_EQ(localizedTitle(KestrumPane::microphone, std::nullopt), row.microphone);
+    }
 }
 
 }  // namespace

@@ -106,6 +106,25 @@ TEST_F(PermissionStatusRegistryTest, NullProvidersNeverReplaceAnEntry) {
     EXPECT_EQ(tagOf(PermissionStatusRegistry::provider(KestrumPane::fullDiskAccess)), 5);
 }
 
+TEST_F(PermissionStatusRegistryTest, ValuesThatAreNoPaneHaveNoEntryAndTakeNone) {
+    for (const int raw : {9, -1, 1000000}) {
+        SCOPED_TRACE(raw);
+        const auto bogus = static_cast<KestrumPane>(raw);
+        PermissionStatusRegistry::registerProvider(TaggedProvider(8, PermissionAuthorizationState::granted), bogus);
+        PermissionStatusRegistry::registerProviders({
+            {bogus, std::make_shared<TaggedProvider>(9, PermissionAuthorizationState::granted)},
+            {KestrumPane::accessibility, std::make_shared<TaggedProvider>(10, PermissionAuthorizationState::granted)},
+        });
+        const auto provider = PermissionStatusRegistry::provider(bogus);
+        EXPECT_TRUE(is<UnsupportedPermissionStatusProvider>(provider));
+        EXPECT_EQ(provider->authorizationState(), PermissionAuthorizationState::unknown);
+        // The valid pair of the map still applies; nothing else changed.
+        EXPECT_EQ(tagOf(PermissionStatusRegistry::provider(KestrumPane::accessibility)), 10);
+        EXPECT_TRUE(is<MicrophonePermissionStatusProvider>(PermissionStatusRegistry::provider(KestrumPane::microphone)));
+        EXPECT_TRUE(is<UnsupportedPermissionStatusProvider>(PermissionStatusRegistry::provider(KestrumPane::bluetooth)));
+    }
+}
+
 TEST_F(PermissionStatusRegistryTest, ScreenRecordingRegistrationIsRepeatable) {
     KestrumScreenRecordingStatus::registerProvider();
     KestrumScreenRecordingStatus::registerProvider();

@@ -6,6 +6,7 @@
 
 #include "kestrum/SettingsAnchors.hpp"
 #include "kestrum/SettingsURLs.hpp"
+#include "kestrum/SystemSettingsDestination.hpp"
 
 using namespace kestrum;
 
@@ -95,5 +96,13 @@ TEST(SettingsURLs, EveryPaneOpensItsPrivacyList) {
         EXPECT_EQ(privacyAnchor(row.pane), row.anchor) << rawValue(row.pane);
         EXPECT_EQ(allCases<PrivacySecurityAnchor>()[row.anchorPosition], row.anchor);
         EXPECT_EQ(settingsURL(row.pane).absoluteString(), prefix + row.text);
+    }
+    // A value that is none of the panes has no anchor and opens Privacy & Security itself.
+    for (const int raw : {9, -1, 1000000}) {
+        const auto bogus = static_cast<KestrumPane>(raw);
+        EXPECT_EQ(caseIndex(bogus), std::nullopt) << raw;
+        EXPECT_EQ(privacyAnchor(bogus), std::nullopt) << raw;
+        EXPECT_EQ(settingsURL(bogus), SystemSettingsDestination::privacy().url()) << raw;
+        EXPECT_EQ(rawValue(bogus), "") << raw;
     }
 }

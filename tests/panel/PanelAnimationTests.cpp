@@ -2,6 +2,8 @@
 // clock, and how snap, show and a second present interact with a running launch.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "../controller/FlowTestSupport.hpp"
 #include "kestrum/FloatingDropPanel.hpp"
 
@@ -56,6 +58,21 @@ TEST(PanelSpring, ProgressFollowsACriticallyDampedSpring) {
     EXPECT_NEAR(FloatingDropPanel::launchProgress(0.5), 0.932, 5e-4);
     EXPECT_NEAR(FloatingDropPanel::launchProgress(0.72), 0.986, 5e-4);
     EXPECT_EQ(FloatingDropPanel::launchProgress(1e6), 1);
+}
+
+TEST(PanelContentScale, ContentTooTallForTheFrameIsDrawnSmallerAndNeverCut) {
+    const struct {
+        Size frame;
+        double fittingHeight;
+        double scale;
+    } cases[] = {
+        {{670, 150}, 150, 1},                         // docked: exactly as tall as needed
+        {{670, 200}, 150, 1},                         // more room than needed
+        {{243.6, 78.9}, 157.8, 0.5},                  // the launch's start: half the height it needs
+        {{420, 0}, 136, 1},                           // no height at all: nothing to draw
+        {{420, 96}, std::numeric_limits<double>::quiet_NaN(), 1},  // failed measurement
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(FloatingDropPanel::contentScale(c.frame, c.fittingHeight), c.scale);
 }
 
 TEST_F(PanelAnimation, LaunchStartsAroundTheSourceAtLeastAtTheMinimumScaleOfThePanel) {

@@ -69,6 +69,11 @@ public:
     static Rect curvedFrame(const Rect& from, const Rect& to, double progress);
     // The critically damped spring's progress after `elapsed` seconds, in [0, 1].
     static double launchProgress(double elapsed);
+    // How the content is drawn in a frame whose height is less than the content needs at the
+    // frame's width (during the launch, or while the panel waits at the pointer): laid out at
+    // the frame's size divided by this scale and drawn at the scale, so that nothing is cut off.
+    // Laid out wider, the content needs no more height, so it fits. 1 when the frame suffices.
+    static double contentScale(Size frame, double fittingHeight);
 
     // The window, for the plain operations the controller performs on it. The panel owns it; the
     // close button ends the flow, so the window can be released from inside that delegate call.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kestrum/PanelContent.hpp"
+#include "kestrum/StringFormat.hpp"
 
 namespace kestrum {
 
@@ -20,9 +21,13 @@ inline constexpr std::size_t kInlineMarkdownMaximumLength = 4096;
 // be interpreted (not UTF-8, or longer than kInlineMarkdownMaximumLength).
 std::optional<std::vector<StyledRun>> parseInlineMarkdown(std::string_view text);
 
-// `text` with a backslash before every ASCII punctuation character, so that it reads as itself
-// when substituted into Markdown.
-std::string escapeInlineMarkdown(std::string_view text);
+// The inline Markdown of a template whose placeholders stand for `words`: each placeholder
+// reads as one opaque word (like a letter to the emphasis rules), and its word goes into the
+// styled run around it as plain text, exactly as given (invalid UTF-8 mended), never read as
+// Markdown. Nothing when the template cannot be interpreted (not UTF-8, longer than
+// kInlineMarkdownMaximumLength, or with more than eight distinct words).
+std::optional<std::vector<StyledRun>> parseInlineMarkdown(const std::vector<TemplatePiece>& markdownTemplate,
+                                                          const std::vector<std::string>& words);
 
 // The runs' texts joined.
 std::string plainText(const std::vector<StyledRun>& runs);

@@ -24,10 +24,10 @@ std::string appDisplayName(const std::optional<URL>& preferredAppURL,
 // The permission's name in the title: the pane's title, or the localized "Permission".
 std::string paneDisplayTitle(const KestrumController& controller);
 
-// The instruction line: the localized template with the two names substituted, read as inline
-// Markdown; the plain substituted text when the Markdown cannot be read. The names are
-// substituted as literal text, so characters such as "*" in an application's name show as
-// written.
+// The instruction line: the localized template read as inline Markdown with each placeholder
+// standing as one word, then the two names put into the styled runs as plain text, so that a
+// name shows exactly as written ("*", "`" or a closing ")" in it change no styling). The plain
+// substituted text when the template's Markdown cannot be read.
 std::vector<StyledRun> headerTitle(std::string_view titleTemplate, const std::string& appName,
                                    const std::string& paneTitle);
 

@@ -48,11 +48,14 @@ private:
     std::string path_;
 };
 
-// Finds the resource bundle once: beside the main bundle first, then at the path fixed when the
-// library was built. When neither opens, the first use writes
-// "could not load resource bundle: from <first> or <second>" to standard error and ends the
-// process with status 1. The answer is kept for the installed file system; installing another
-// one (a test's fake platform) finds the bundle again.
+// Finds the resource bundle once, in this order: beside the main bundle; in the enclosing
+// bundle's Contents/Resources when the program sits in <bundle>/Contents/Helpers or
+// Contents/MacOS (where code signing allows no data), whether the platform gives the program's
+// folder or the application as the main bundle; at the path fixed when the library was
+// built, but only when no other user could have put it there or changed it. When none opens, the
+// first use writes "could not load resource bundle: from <beside> or <build-time path>" to
+// standard error and ends the process with status 1. The answer is kept for the installed file
+// system; installing another one (a test's fake platform) finds the bundle again.
 class ResourceBundleAccessor {
 public:
     explicit ResourceBundleAccessor(std::string buildTimePath) : buildTimePath_(std::move(buildTimePath)) {}
@@ -61,9 +64,17 @@ public:
 
     // Where the bundle is looked for first: beside the main bundle.
     static std::string besideMainBundlePath(FileSystem& fileSystem);
+    // The bundle's path in the enclosing bundle's resources, when the main bundle path is a
+    // bundle's Contents/Helpers or Contents/MacOS, or an application bundle itself.
+    static std::optional<std::string> enclosingBundleResourcesPath(std::string_view mainBundlePath);
     const std::string& buildTimePath() const { return buildTimePath_; }
 
+    // How long the missing-bundle message may wait for a standard error nobody reads.
+    static constexpr double kFailureMessageTimeLimit = 5;
+
 private:
+    std::optional<ResourceBundle> find(FileSystem& fileSystem) const;
+
     std::mutex mutex_;
     const std::string buildTimePath_;
     std::weak_ptr<FileSystem> resolvedFor_;
@@ -71,8 +82,11 @@ private:
     std::optional<ResourceBundle> bundle_;
 };
 
-// The build tree's resource bundle (the second place looked in).
+// The build tree's resource bundle (the last place looked in): the library's own, unless the
+// program named another before the first lookup.
 std::string_view resourceBundleBuildPath();
+// A test build of the helper names a place its tests control. Main thread, before any lookup.
+void setResourceBundleBuildPath(std::string path);
 
 // The process-wide resource bundle (see ResourceBundleAccessor); nothing only when it could not
 // be opened and ending the process did not stop the caller (a fake Output in tests).

@@ -14,16 +14,21 @@ namespace {
 
 constexpr std::size_t kPaneCount = allCases<KestrumPane>().size();
 
-std::size_t position(KestrumPane pane) { return static_cast<std::size_t>(pane); }
-
 // One slot per pane, indexed by the pane's position; an empty slot means "no entry".
 using ProviderTable = std::array<PermissionStatusProviderPtr, kPaneCount>;
 
+// The pane's slot; nothing for a value that is no pane, which therefore has no entry and
+// cannot be given one.
+PermissionStatusProviderPtr* slot(ProviderTable& table, KestrumPane pane) {
+    const auto index = caseIndex(pane);
+    return index ? &table[*index] : nullptr;
+}
+
 ProviderTable makeDefaultTable() {
     ProviderTable table;
-    table[position(KestrumPane::accessibility)] = std::make_shared<const AccessibilityPermissionStatusProvider>();
-    table[position(KestrumPane::fullDiskAccess)] = std::make_shared<const FullDiskAccessPermissionStatusProvider>();
-    table[position(KestrumPane::microphone)] = std::make_shared<const MicrophonePermissionStatusProvider>();
+    *slot(table, KestrumPane::accessibility) = std::make_shared<const AccessibilityPermissionStatusProvider>();
+    *slot(table, KestrumPane::fullDiskAccess) = std::make_shared<const FullDiskAccessPermissionStatusProvider>();
+    *slot(table, KestrumPane::microphone) = std::make_shared<const MicrophonePermissionStatusProvider>();
     return table;
 }
 
@@ -53,7 +58,7 @@ void PermissionStatusRegistry::registerProvider(PermissionStatusProviderPtr prov
     PermissionStatusProviderPtr replaced;
     {
         const std::lock_guard guard(registry.lock);
-        replaced = std::exchange(registry.table()[position(pane)], std::move(provider));
+        if (auto* entry = slot(registry.table(), pane)) replaced = std::exchange(*entry, std::move(provider));
     }
 }
 
@@ -65,7 +70,8 @@ void PermissionStatusRegistry::registerProviders(const std::map<KestrumPane, Per
         const std::lock_guard guard(registry.lock);
         auto& table = registry.table();
         for (const auto& [pane, provider] : providers) {
-            if (provider) replaced.push_back(std::exchange(table[position(pane)], provider));
+            auto* entry = slot(table, pane);
+            if (provider && entry) replaced.push_back(std::exchange(*entry, provider));
         }
     }
 }
@@ -75,7 +81,7 @@ PermissionStatusProviderPtr PermissionStatusRegistry::provider(KestrumPane pane)
     {
         auto& registry = state();
         const std::lock_guard guard(registry.lock);
-        found = registry.table()[position(pane)];
+        if (const auto* entry = slot(registry.table(), pane)) found = *entry;
     }
     if (found) return found;
     return std::make_shared<const UnsupportedPermissionStatusProvider>();

@@ -33,6 +33,17 @@ constexpr std::optional<E> fromRawValue(std::string_view raw) {
     return std::nullopt;
 }
 
+// The position of `value` in the declaration order; nothing for a value that is none of the
+// cases (an integer cast to the enumeration). Tables indexed by an enumeration go through it.
+template <typename E>
+constexpr std::optional<std::size_t> caseIndex(E value) {
+    constexpr auto& entries = RawEnumTable<E>::entries;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].first == value) return i;
+    }
+    return std::nullopt;
+}
+
 template <typename E>
 constexpr auto allCases() {
     constexpr auto& entries = RawEnumTable<E>::entries;

@@ -21,6 +21,12 @@ struct RawEnumTable<PermissionAuthorizationState> {
     }};
 };
 
+// The raw value that reports a state; a value that is none of the states tells nothing and
+// reads as "unknown", so no report ever carries a word outside the four.
+constexpr std::string_view reportedStatus(PermissionAuthorizationState state) {
+    return rawValue(caseIndex(state) ? state : PermissionAuthorizationState::unknown);
+}
+
 enum class PermissionStatusCapability { preflightSupported, unsupported };
 
 template <>

@@ -20,7 +20,8 @@ public:
     PermissionStatusRegistry() = delete;
 
     // Replaces the pane's entry (default or earlier registration): the last one wins.
-    // A null provider is ignored, so an entry is never lost to a bad argument.
+    // A null provider, or a value that is none of the panes, is ignored, so an entry is never
+    // lost to a bad argument.
     static void registerProvider(PermissionStatusProviderPtr provider, KestrumPane pane);
 
     // Stores a copy of a provider value.
@@ -33,10 +34,11 @@ public:
     }
 
     // Every pair under one hold of the lock: no lookup sees part of the map applied.
-    // Null providers are skipped.
+    // Pairs with a null provider or a value that is none of the panes are skipped.
     static void registerProviders(const std::map<KestrumPane, PermissionStatusProviderPtr>& providers);
 
-    // The pane's provider, or a new unsupported provider when it has none. Never null.
+    // The pane's provider, or a new unsupported provider when it has none (as for a value
+    // that is none of the panes). Never null.
     static PermissionStatusProviderPtr provider(KestrumPane pane);
 };
 

@@ -15,6 +15,8 @@
 
 namespace kestrum {
 
+class FileSystem;
+
 enum class HelperAction { authorize, open, status };
 
 template <>
@@ -62,11 +64,12 @@ inline constexpr std::string_view kUnsupportedActionPrefix = "Unsupported action
 inline constexpr std::string_view kUnsupportedKindPrefix = "Unsupported permission kind: ";
 inline constexpr std::string_view kAppURLMessage = "--app-url must point to the Tazel .app bundle";
 
-// The arguments without the program name. Reads the current directory (through the installed
-// FileSystem port) only to resolve a relative app path.
+// The arguments without the program name. Reads the current directory (through `fileSystem`, or
+// the installed FileSystem port) only to resolve a relative app path.
+ParseCommandResult parseCommand(const std::vector<std::string>& arguments, FileSystem& fileSystem);
 ParseCommandResult parseCommand(const std::vector<std::string>& arguments);
 
 // The bundle URL after the first "--app-url", when it names an ".app" (any letter case).
-std::optional<URL> parseAppURL(const std::vector<std::string>& arguments);
+std::optional<URL> parseAppURL(const std::vector<std::string>& arguments, FileSystem& fileSystem);
 
 }  // namespace kestrum

@@ -27,7 +27,8 @@ std::string jsonString(std::string_view text);
 std::string encodeHelperOutput(const HelperOutput& output);
 
 // Writes the line and then, separately, one line feed to standard output through the
-// installed Output port.
-void writeOutput(const HelperOutput& output);
+// installed Output port, giving up when a reader has not taken both within `timeLimit` seconds
+// (the line feed is left out when the line could not be written whole).
+void writeOutput(const HelperOutput& output, double timeLimit);
 
 }  // namespace kestrum

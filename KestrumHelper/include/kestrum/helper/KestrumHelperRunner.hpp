@@ -12,7 +12,8 @@ namespace kestrum {
 class KestrumController;
 
 // Seconds the authorize action keeps the process alive; read when the action schedules its
-// keep-alive. Set at start-up; main thread only.
+// keep-alive. Also the longest any action waits for a host that does not read its line. Set at
+// start-up; main thread only.
 extern double helperKeepAliveSeconds;
 
 // Exit codes of the helper.
@@ -29,9 +30,12 @@ public:
     // writes the line and ends the process through the Output port; for authorize it returns
     // with the flow started and the keep-alive scheduled.
     void run(const std::vector<std::string>& arguments);
+    // The same for a command line parsed already (the entry point parses it before the platform
+    // is assembled, since authorize needs more ports).
+    void run(const ParseCommandResult& parsed);
 
 private:
-    void run(const HelperCommand& command);
+    void runCommand(const HelperCommand& command);
     static void finish(const HelperOutput& output, int exitCode);
 };
 

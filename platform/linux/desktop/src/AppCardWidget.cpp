@@ -1,5 +1,6 @@
 #include "kestrum/desktop/AppCardWidget.hpp"
 
+#include <QCoreApplication>
 #include <QDrag>
 #include <QHBoxLayout>
 #include <QMimeData>
@@ -45,6 +46,10 @@ private:
 };
 
 Point pointFrom(const QPointF& point) { return Point{point.x(), point.y()}; }
+
+Qt::DropAction dropAction(DragOperation operation) {
+    return operation == DragOperation::copy ? Qt::CopyAction : Qt::IgnoreAction;
+}
 
 }  // namespace
 
@@ -137,13 +142,13 @@ void AppCardWidget::setCard(const AppCardContent& card) {
 
 int AppCardWidget::contentHeight() const { return layout()->sizeHint().height(); }
 
-QSize AppCardWidget::sizeHint() const {
-    return {layout()->sizeHint().width(), std::max(contentHeight(), CardMetrics::minimumHeight)};
+int AppCardWidget::intrinsicHeight() const {
+    return static_cast<int>(std::ceil(AppDragSource::intrinsicHeight(contentHeight())));
 }
 
-QSize AppCardWidget::minimumSizeHint() const {
-    return {layout()->minimumSize().width(), std::max(contentHeight(), CardMetrics::minimumHeight)};
-}
+QSize AppCardWidget::sizeHint() const { return {layout()->sizeHint().width(), intrinsicHeight()}; }
+
+QSize AppCardWidget::minimumSizeHint() const { return {layout()->minimumSize().width(), intrinsicHeight()}; }
 
 QRect AppCardWidget::cardRect() const {
     const int height = std::min(contentHeight(), this->height());
@@ -178,7 +183,7 @@ void AppCardWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void AppCardWidget::beginDrag(const AppDragStart& start) {
-    // Owned here: the drag must outlive anything its own loop does to the card's parents.
+    // Made with the card as its source; the platform's drag takes it over (below).
     auto* drag = new QDrag(this);
     drag->setMimeData(makeDragMimeData(start.writer));
     const int side = static_cast<int>(std::lround(start.imageFrame.width()));
@@ -188,19 +193,30 @@ void AppCardWidget::beginDrag(const AppDragStart& start) {
     const Point pressed{start.imageFrame.midX(), start.imageFrame.midY()};
     drag->setHotSpot(QPoint(static_cast<int>(std::lround(pressed.x - start.imageFrame.minX())),
                             static_cast<int>(std::lround(pressed.y - start.imageFrame.minY()))));
+    // A drop target is in another application; the modifier keys change nothing when only one
+    // operation is offered.
+    const Qt::DropAction offered = dropAction(AppDragSource::sourceOperationMask(DraggingContext::outsideApplication));
 
     source_->draggingSessionWillBegin();
     runningDrag_ = true;
     if (runDrag_) {
         runDrag_(*drag);
     } else {
-        drag->exec(Qt::CopyAction, Qt::CopyAction);
+        drag->exec(offered, offered);
     }
     runningDrag_ = false;
     source_->draggingSessionEnded();
-    drag->deleteLater();
+    if (runDrag_) {
+        drag->deleteLater();
+    } else {
+        // The platform's drag owns the object now: on X11 the target asks for the data only after
+        // the drop, so the drag and its data live on until the target has said it finished (or
+        // gave up), and the platform deletes them then. They must outlive this card, which may
+        // go at any time now.
+        drag->setParent(QCoreApplication::instance());
+    }
     // The panel was dropped while the drag ran: its window waited for the drag to finish.
-    if (window()->property(retiredWindowProperty).toBool()) window()->deleteLater();
+    if (retiredWindow_) retiredWindow_->deleteLater();
 }
 
 }  // namespace kestrum::desktop

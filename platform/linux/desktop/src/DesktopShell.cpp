@@ -6,13 +6,13 @@
 #include <QScreen>
 #include <cstdlib>
 
+#include "kestrum/desktop/DesktopShellLoader.hpp"
 #include "kestrum/desktop/QtApplication.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
 #include "kestrum/desktop/X11Desktop.hpp"
 #include "kestrum/linux/IcuTextServices.hpp"
-#include "kestrum/linux/LinuxApplication.hpp"
-#include "kestrum/ports/Platform.hpp"
+#include "kestrum/linux/LinuxMainLoop.hpp"
 
 namespace kestrum::desktop {
 namespace {
@@ -59,13 +59,11 @@ QApplication& ensureQtApplication() {
     return *application;
 }
 
-bool installDesktopShell() {
-    Platform ports = platform();
+bool assembleDesktopShell(Platform& ports) {
     auto loop = std::dynamic_pointer_cast<LinuxMainLoop>(ports.mainLoop);
     if (!loop) return false;
     ensureQtApplication();
 
-    const auto previous = ports.application;
     ports.application = std::make_shared<QtApplication>(loop);
     ports.panelWindows = std::make_shared<QtPanelWindowFactory>();
     ports.textServices = std::make_shared<IcuTextServices>();
@@ -78,9 +76,6 @@ bool installDesktopShell() {
         }
     }
     ports.windowServer = std::make_shared<QtScreensWindowServer>(windows);
-    installPlatform(ports);
-
-    if (auto* posix = dynamic_cast<LinuxApplication*>(previous.get())) posix->stop();
     return true;
 }
 
@@ -115,4 +110,8 @@ std::vector<ScreenDescription> QtScreensWindowServer::screens() {
 
 }  // namespace kestrum::desktop
 
-extern "C" int kestrum_install_desktop_shell() { return kestrum::desktop::installDesktopShell() ? 1 : 0; }
+extern "C" int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports) {
+    using namespace kestrum::desktop;
+    if (interfaceVersion != desktopShellInterfaceVersion || !ports) return 0;
+    return assembleDesktopShell(*ports) ? 1 : 0;
+}

@@ -36,6 +36,12 @@ QString titleHtml(const std::vector<StyledRun>& runs) {
     return html;
 }
 
+QPainterPath panelShape(const QRectF& rect, qreal scale) {
+    QPainterPath path;
+    path.addRoundedRect(rect, PanelMetrics::cornerRadius * scale, PanelMetrics::cornerRadius * scale);
+    return path;
+}
+
 // MARK: - Title
 
 TitleView::TitleView(QWidget* parent) : QWidget(parent), document_(new QTextDocument(this)) {
@@ -215,6 +221,9 @@ PanelContentWidget::PanelContentWidget(std::shared_ptr<DelegateLink> link, QWidg
 PanelContentWidget::~PanelContentWidget() = default;
 
 void PanelContentWidget::setContent(const PanelContent& content) {
+    // The controller announces every assignment, also of unchanged values (a moving settings
+    // window makes one each step): the same content is not laid out and drawn again.
+    if (hasContent_ && content == content_) return;
     const bool animateIcon = hasContent_ && isVisible();
     content_ = content;
     hasContent_ = true;
@@ -231,6 +240,9 @@ void PanelContentWidget::setContent(const PanelContent& content) {
                 if (link->delegate) link->delegate->dragStateChanged(dragging);
             });
             column->insertWidget(1, card_);
+            // A child added to a shown widget stays hidden until shown: the content is shown
+            // (in its view) before the panel window itself, and the card counts in its size at once.
+            card_->show();
         }
         card_->setCard(*content.card);
     } else if (card_) {
@@ -248,14 +260,22 @@ int PanelContentWidget::fittingHeight(int width) const {
     return column->totalHeightForWidth(width);
 }
 
+void PanelContentWidget::setOpaqueBackground(bool opaque) {
+    opaqueBackground_ = opaque;
+    update();
+}
+
 void PanelContentWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // A 1-point stroke centred on the edge of the inset shape stays inside the widget.
-    const QRectF shape = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath path;
-    path.addRoundedRect(shape, PanelMetrics::cornerRadius, PanelMetrics::cornerRadius);
-    painter.fillPath(path, withOpacity(palette().color(QPalette::Window), PanelMetrics::materialOpacity));
+    const QPainterPath path = panelShape(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    const QColor material = palette().color(QPalette::Window);
+    if (opaqueBackground_) {
+        painter.fillRect(rect(), material);
+    } else {
+        painter.fillPath(path, withOpacity(material, PanelMetrics::materialOpacity));
+    }
     QPen stroke(withOpacity(primaryForeground(*this), PanelMetrics::strokeOpacity), 1.0, Qt::SolidLine, Qt::FlatCap,
                 Qt::MiterJoin);
     stroke.setMiterLimit(10);

@@ -1,5 +1,8 @@
 #include "kestrum/desktop/QtPanelWindow.hpp"
 
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -7,6 +10,7 @@
 #include <cmath>
 
 #include "X11WindowHints.hpp"
+#include "kestrum/FloatingDropPanel.hpp"
 #include "kestrum/desktop/AppCardWidget.hpp"
 #include "kestrum/desktop/PanelContentWidget.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
@@ -31,26 +35,72 @@ Rect primaryScreenGeometry() {
     return Rect{0, 0, 1440, 900};
 }
 
+std::vector<ScreenScale> desktopScreenScales() {
+    std::vector<ScreenScale> result;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        result.push_back(ScreenScale{rectFrom(screen->geometry()), screen->devicePixelRatio()});
+    }
+    return result;
+}
+
 // The top-level widget. Presses are seen on its QWindow, before any child widget gets them,
 // so each press is reported exactly once and then takes its normal path.
+//
+// The content is shown through a graphics view, so that a frame too small for it (the launch,
+// the wait at the pointer) shows all of it, smaller, and every button still works.
 class QtPanelWindow::Window : public QWidget {
 public:
-    explicit Window(std::shared_ptr<DelegateLink> link)
+    Window(std::shared_ptr<DelegateLink> link, PanelContentWidget* content)
         : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                Qt::WindowDoesNotAcceptFocus),
-          link_(std::move(link)) {
+          link_(std::move(link)),
+          content_(content),
+          scene_(new QGraphicsScene(this)),
+          view_(new QGraphicsView(scene_, this)) {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAttribute(Qt::WA_X11DoNotAcceptFocus);
         setAttribute(Qt::WA_TranslucentBackground);
         setAttribute(Qt::WA_DeleteOnClose, false);
         setFocusPolicy(Qt::NoFocus);
         setWindowTitle(QStringLiteral("Kestrum"));
+
+        view_->setFrameShape(QFrame::NoFrame);
+        view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        view_->setFocusPolicy(Qt::NoFocus);
+        view_->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        view_->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+        view_->setAttribute(Qt::WA_TranslucentBackground);
+        view_->viewport()->setAutoFillBackground(false);
+        view_->viewport()->setAttribute(Qt::WA_TranslucentBackground);
+        proxy_ = scene_->addWidget(content_);
+
         winId();  // creates the native window so that its hints can be set before it is mapped
         applyFloatingPanelHints(*this);
+        // Without a compositing manager nothing behind a window shows through it: the window is
+        // cut to the panel's rounded shape instead.
+        shaped_ = !compositingManagerRunning();
+        content_->setOpaqueBackground(shaped_);
         windowHandle()->installEventFilter(this);
     }
 
-    PanelContentWidget* content = nullptr;
+    // Lays the content out for the window's size: at that size when it fits, otherwise larger
+    // and drawn smaller (the core decides by how much). A move alone changes nothing here.
+    void layOutContent(bool contentChanged = false) {
+        const QSize frame = size();
+        if (!contentChanged && frame == laidOutFor_) return;
+        laidOutFor_ = frame;
+        const double needed = content_->fittingHeight(frame.width());
+        scale_ = FloatingDropPanel::contentScale(Size{double(frame.width()), double(frame.height())}, needed);
+        proxy_->setScale(scale_);
+        proxy_->resize(QSizeF(frame.width() / scale_, frame.height() / scale_));
+        scene_->setSceneRect(QRectF(QPointF(0, 0), QSizeF(frame)));
+        view_->setGeometry(rect());
+        if (shaped_) setMask(QRegion(panelShape(QRectF(rect()), scale_).toFillPolygon().toPolygon()));
+    }
+
+    double contentScale() const { return scale_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -71,19 +121,25 @@ protected:
 
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
-        if (content) content->setGeometry(rect());
+        layOutContent();
     }
 
 private:
     std::shared_ptr<DelegateLink> link_;
+    PanelContentWidget* content_;
+    QGraphicsScene* scene_;
+    QGraphicsView* view_;
+    QGraphicsProxyWidget* proxy_ = nullptr;
+    double scale_ = 1;
+    QSize laidOutFor_;
+    bool shaped_ = false;
 };
 
 QtPanelWindow::QtPanelWindow(Size initialContentSize, PanelWindowDelegate& delegate)
     : link_(std::make_shared<DelegateLink>(DelegateLink{&delegate})),
-      window_(new Window(link_)),
       frame_{0, 0, initialContentSize.width, initialContentSize.height} {
-    content_ = new PanelContentWidget(link_, window_);
-    window_->content = content_;
+    content_ = new PanelContentWidget(link_);
+    window_ = new Window(link_, content_);
     applyFrame();
 }
 
@@ -94,7 +150,7 @@ QtPanelWindow::~QtPanelWindow() {
     // A drag of the card runs its own event loop below us on the stack; its widgets must
     // survive until it returns, and the card deletes the window then.
     if (content_->card() && content_->card()->isRunningDrag()) {
-        window_->setProperty(AppCardWidget::retiredWindowProperty, true);
+        content_->card()->deleteAfterDrag(window_);
         return;
     }
     delete window_.data();
@@ -106,12 +162,17 @@ PanelContentWidget* QtPanelWindow::content() const { return content_; }
 void QtPanelWindow::applyFrame() {
     if (!window_) return;
     window_->setGeometry(roundedRect(qtRectFromBottomLeft(frame_, primaryScreenGeometry())));
-    content_->setGeometry(window_->rect());
+    window_->layOutContent();
 }
 
 void QtPanelWindow::setContent(const PanelContent& content) {
-    if (content_) content_->setContent(content);
+    if (!content_ || (content_->hasContent() && content_->content() == content)) return;
+    content_->setContent(content);
+    // What the content needs may have changed with it.
+    if (window_) window_->layOutContent(true);
 }
+
+double QtPanelWindow::contentScale() const { return window_ ? window_->contentScale() : 1; }
 
 double QtPanelWindow::fittingHeight(double width, double heightLimit) {
     if (!content_) return 0;
@@ -133,14 +194,20 @@ void QtPanelWindow::setContentSize(Size size) {
     applyFrame();
 }
 
+// A window kept above all others cannot be put behind them: ordering back drops that state
+// first (on the native window only: changing the widget's flags would unmap and remap it), and
+// ordering front takes it up again.
 void QtPanelWindow::orderFrontRegardless() {
     if (!window_) return;
     if (!window_->isVisible()) window_->show();
+    if (QWindow* handle = window_->windowHandle()) handle->setFlag(Qt::WindowStaysOnTopHint, true);
     window_->raise();
 }
 
 void QtPanelWindow::orderBack() {
-    if (window_) window_->lower();
+    if (!window_) return;
+    if (QWindow* handle = window_->windowHandle()) handle->setFlag(Qt::WindowStaysOnTopHint, false);
+    window_->lower();
 }
 
 void QtPanelWindow::close() {

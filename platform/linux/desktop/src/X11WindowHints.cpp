@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace kestrum::desktop {
@@ -49,6 +50,24 @@ void applyFloatingPanelHints(QWidget& window) {
                             &allDesktops);
     }
     xcb_flush(connection);
+}
+
+bool compositingManagerRunning() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return true;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return true;
+    xcb_connection_t* connection = x11->connection();
+    // The manager of a screen owns the selection _NET_WM_CM_S<screen number>.
+    int screen = 0;
+    const QByteArray display = qgetenv("DISPLAY");
+    if (const auto dot = display.lastIndexOf('.'); dot > display.lastIndexOf(':')) screen = display.mid(dot + 1).toInt();
+    const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
+    const xcb_atom_t selection = internAtom(connection, name.c_str());
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
 }
 
 }  // namespace kestrum::desktop

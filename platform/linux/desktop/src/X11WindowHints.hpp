@@ -8,4 +8,8 @@ namespace kestrum::desktop {
 // platforms need or allow nothing here).
 void applyFloatingPanelHints(QWidget& window);
 
+// Whether a compositing manager draws the screen, so that translucent windows show what is
+// behind them (always so where the platform is not X11).
+bool compositingManagerRunning();
+
 }  // namespace kestrum::desktop

@@ -8,8 +8,6 @@ namespace kestrum {
 
 void LinuxApplication::run() { loop_->run(); }
 
-void LinuxApplication::stop() { loop_->stop(); }
-
 void LinuxApplication::terminate() {
     std::fflush(nullptr);
     ::_exit(0);

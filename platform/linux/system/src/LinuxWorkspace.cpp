@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <system_error>
 #include <thread>
 
@@ -27,6 +29,8 @@ public:
             okay_ = posix_spawn_file_actions_addopen(&actions_, descriptor, "/dev/null",
                                                      descriptor == 0 ? O_RDONLY : O_WRONLY, 0) == 0;
         }
+        // Whatever else is open here (descriptors the host left inheritable among them) stays here.
+        okay_ = okay_ && posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
         sigset_t none;
         sigemptyset(&none);
         sigset_t defaults;
@@ -56,7 +60,25 @@ private:
 
 bool hasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
 
+bool isExecutableFile(const std::string& path) {
+    struct stat info {};
+    return !hasNul(path) && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
 }  // namespace
+
+std::vector<std::string> programSearchFolders(const char* path) {
+    std::vector<std::string> folders;
+    const std::string_view text(path ? path : "");
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find(':', start), text.size());
+        const std::string_view folder = text.substr(start, end - start);
+        if (folder.starts_with('/')) folders.emplace_back(folder);
+        start = end + 1;
+    }
+    if (folders.empty()) folders = {"/usr/local/bin", "/usr/bin", "/bin"};
+    return folders;
+}
 
 std::optional<pid_t> spawnDetached(const std::string& program, const std::vector<std::string>& arguments) {
     if (program.empty() || hasNul(program)) return std::nullopt;
@@ -69,10 +91,30 @@ std::optional<pid_t> spawnDetached(const std::string& program, const std::vector
     }
     argv.push_back(nullptr);
 
+    const std::vector<std::string> folders = programSearchFolders(::getenv("PATH"));
+    std::string file = program;
+    if (program.find('/') == std::string::npos) {
+        const auto folder = std::find_if(folders.begin(), folders.end(), [&](const std::string& candidate) {
+            return isExecutableFile(candidate + "/" + program);
+        });
+        if (folder == folders.end()) return std::nullopt;
+        file = *folder + "/" + program;
+    }
+    // The child searches the same folders: an opener that is a script must not run its own
+    // helpers from the current folder either.
+    std::string searchPath = "PATH=" + folders.front();
+    for (std::size_t i = 1; i < folders.size(); ++i) searchPath += ":" + folders[i];
+    std::vector<char*> environment;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        if (!std::string_view(*entry).starts_with("PATH=")) environment.push_back(*entry);
+    }
+    environment.push_back(searchPath.data());
+    environment.push_back(nullptr);
+
     const SpawnSetup setup;
     if (!setup.okay()) return std::nullopt;
     pid_t child = -1;
-    if (::posix_spawnp(&child, program.c_str(), setup.actions(), setup.attributes(), argv.data(), environ) != 0) {
+    if (::posix_spawn(&child, file.c_str(), setup.actions(), setup.attributes(), argv.data(), environment.data()) != 0) {
         return std::nullopt;
     }
     return child;
@@ -105,11 +147,7 @@ bool LinuxWorkspace::openURL(const URL& url) {
 std::optional<std::string> executableAt(const URL& url) {
     if (!url.isFileURL()) return std::nullopt;
     std::string path = url.path();
-    struct stat info {};
-    if (hasNul(path) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::access(path.c_str(), X_OK) != 0) {
-        return std::nullopt;
-    }
+    if (!isExecutableFile(path)) return std::nullopt;
     return path;
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -56,7 +57,8 @@ std::optional<std::vector<std::string>> PosixFileSystem::contentsOfDirectory(std
 std::optional<std::string> PosixFileSystem::readFile(std::string_view path) {
     const auto p = cPath(path);
     if (!p) return std::nullopt;
-    const int descriptor = ::open(p->c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: opening a FIFO for reading would otherwise wait for a writer forever.
+    const int descriptor = ::open(p->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (descriptor < 0) return std::nullopt;
     struct Closer {
         int descriptor;
@@ -76,6 +78,27 @@ std::optional<std::string> PosixFileSystem::readFile(std::string_view path) {
             return std::nullopt;
         }
     }
+}
+
+std::optional<std::string> PosixFileSystem::resolvedPath(std::string_view path) {
+    const auto p = cPath(path);
+    if (!p) return std::nullopt;
+    const std::unique_ptr<char, void (*)(void*)> resolved(::realpath(p->c_str(), nullptr), ::free);
+    if (!resolved) return std::nullopt;
+    return std::string(resolved.get());
+}
+
+std::optional<FileOwnership> PosixFileSystem::ownership(std::string_view path) {
+    const auto p = cPath(path);
+    struct stat info {};
+    if (!p || ::stat(p->c_str(), &info) != 0) return std::nullopt;
+    FileOwnership facts;
+    facts.ownedByCurrentUser = info.st_uid == ::geteuid();
+    facts.ownedByAdministrator = info.st_uid == 0;
+    facts.writableByGroup = (info.st_mode & S_IWGRP) != 0;
+    facts.writableByOthers = (info.st_mode & S_IWOTH) != 0;
+    facts.restrictedDeletion = S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX) != 0;
+    return facts;
 }
 
 std::string PosixFileSystem::userName() {

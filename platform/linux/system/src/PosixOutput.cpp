@@ -1,12 +1,19 @@
 #include "kestrum/linux/PosixOutput.hpp"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace kestrum {
 namespace {
@@ -26,13 +33,10 @@ public:
     }
     ~SigpipeGuard() {
         if (!blocked_) return;
-        // Taken back with sigwait, which returns at once for a pending signal (and, unlike
-        // sigtimedwait, exists on macOS too).
-        sigset_t pending;
-        sigemptyset(&pending);
-        if (raised && !wasPending_ && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
-            int taken = 0;
-            sigwait(&pipeSet_, &taken);
+        if (raised && !wasPending_) {
+            const timespec zero{};
+            while (sigtimedwait(&pipeSet_, nullptr, &zero) < 0 && errno == EINTR) {
+            }
         }
         pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
     }
@@ -47,27 +51,44 @@ private:
     bool blocked_ = false;
 };
 
+// Milliseconds for poll(2), rounded up so that a wait never ends before its time; none when
+// the time is up (or not a number).
+int pollTimeout(double seconds) {
+    const double milliseconds = std::ceil(seconds * 1000);
+    if (!(milliseconds > 0)) return 0;
+    return milliseconds >= INT_MAX ? INT_MAX : static_cast<int>(milliseconds);
+}
+
 }  // namespace
 
-void writeAllToDescriptor(int descriptor, std::string_view bytes) {
+bool writeAllToDescriptor(int descriptor, std::string_view bytes, double timeLimit) {
+    if (descriptor < 0) return bytes.empty();  // poll(2) would wait for a negative descriptor
+    const auto start = std::chrono::steady_clock::now();
+    struct stat info {};
+    const bool socket = ::fstat(descriptor, &info) == 0 && S_ISSOCK(info.st_mode);
     SigpipeGuard guard;
     while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        // The descriptor's open file description is shared with the host, so its blocking mode
+        // stays as the host set it: wait here, with a deadline, until the descriptor takes bytes.
+        const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+        pollfd waiting{descriptor, POLLOUT, 0};
+        const int ready = ::poll(&waiting, 1, pollTimeout(timeLimit - spent.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (waiting.revents & POLLNVAL) != 0) return false;  // time is up, or no descriptor
+        // A socket takes a non-blocking send of any size. Elsewhere one write of at most
+        // PIPE_BUF bytes cannot block once poll answered: a pipe then has a free buffer page.
+        const ssize_t written =
+            socket ? ::send(descriptor, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL)
+                   : ::write(descriptor, bytes.data(), std::min<std::size_t>(bytes.size(), PIPE_BUF));
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
             continue;
         }
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd waiting{descriptor, POLLOUT, 0};
-            while (::poll(&waiting, 1, -1) < 0 && errno == EINTR) {
-            }
-            if ((waiting.revents & (POLLERR | POLLNVAL)) != 0) return;
-            continue;  // POLLHUP is answered by the next write with EPIPE
-        }
+        if (written < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
         if (written < 0 && errno == EPIPE) guard.raised = true;
-        return;  // EPIPE, EBADF, ENOSPC, EIO...: the bytes cannot be delivered
+        return false;  // EPIPE, EBADF, ENOSPC, EIO...: the bytes cannot be delivered
     }
+    return true;
 }
 
 void reserveStandardDescriptors() {
@@ -79,9 +100,13 @@ void reserveStandardDescriptors() {
     }
 }
 
-void PosixOutput::writeStandardOutput(std::string_view bytes) { writeAllToDescriptor(outputDescriptor_, bytes); }
+bool PosixOutput::writeStandardOutput(std::string_view bytes, double timeLimit) {
+    return writeAllToDescriptor(outputDescriptor_, bytes, timeLimit);
+}
 
-void PosixOutput::writeStandardError(std::string_view bytes) { writeAllToDescriptor(errorDescriptor_, bytes); }
+bool PosixOutput::writeStandardError(std::string_view bytes, double timeLimit) {
+    return writeAllToDescriptor(errorDescriptor_, bytes, timeLimit);
+}
 
 void PosixOutput::exitProcess(int code) {
     std::fflush(nullptr);  // nothing of ours is buffered; a library's stdio might be

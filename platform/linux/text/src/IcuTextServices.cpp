@@ -38,6 +38,9 @@ std::string comparableName(std::string_view name) {
     return out;
 }
 
+// What the bundle matching of the platforms answers when no preference fits.
+constexpr std::string_view kFallbackLanguage = "en";
+
 std::optional<std::string> readEnvironment(const char* name) {
     const char* value = std::getenv(name);
     if (!value) return std::nullopt;
@@ -82,20 +85,7 @@ std::optional<std::string> IcuTextServices::likelyScript(std::string_view identi
 
 std::vector<std::string> IcuTextServices::preferredLocalizations(const std::vector<std::string>& available,
                                                                  const std::vector<std::string>& preferences) {
-    std::vector<std::string> result;
-    auto add = [&](const std::string& name) {
-        if (std::find(result.begin(), result.end(), name) == result.end()) result.push_back(name);
-    };
-
-    // Localizations a preference names exactly come first, in the order of the preferences.
-    for (const auto& preference : preferences) {
-        const std::string wanted = comparableName(preference);
-        for (const auto& name : available) {
-            if (comparableName(name) == wanted) add(name);
-        }
-    }
-
-    // Then the matcher's closest fit for each preference among the readable names.
+    // The matcher knows only the names it can read as locales.
     std::vector<icu::Locale> supported;
     std::vector<std::size_t> supportedIndex;
     for (std::size_t i = 0; i < available.size(); ++i) {
@@ -104,22 +94,42 @@ std::vector<std::string> IcuTextServices::preferredLocalizations(const std::vect
         supported.push_back(locale);
         supportedIndex.push_back(i);
     }
-    if (supported.empty()) return result;
-    UErrorCode status = U_ZERO_ERROR;
-    icu::LocaleMatcher::Builder builder;
-    builder.setSupportedLocales(supported.begin(), supported.end());
-    builder.setNoDefaultLocale();
-    const icu::LocaleMatcher matcher = builder.build(status);
-    if (U_FAILURE(status)) return result;
-    for (const auto& preference : preferences) {
+    std::optional<icu::LocaleMatcher> matcher;
+    if (!supported.empty()) {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::LocaleMatcher::Builder builder;
+        builder.setSupportedLocales(supported.begin(), supported.end());
+        builder.setNoDefaultLocale();
+        icu::LocaleMatcher built = builder.build(status);
+        if (U_SUCCESS(status)) matcher.emplace(std::move(built));
+    }
+
+    // The localization a preference names (letter case and separator aside), else the closest
+    // one by language, script and region after adding likely subtags.
+    auto choose = [&](const std::string& preference) -> const std::string* {
+        const std::string wanted = comparableName(preference);
+        for (const auto& name : available) {
+            if (comparableName(name) == wanted) return &name;
+        }
+        if (!matcher) return nullptr;
         const icu::Locale desired = parseLocale(preference);
-        if (desired.isBogus() || std::string_view(desired.getLanguage()).empty()) continue;
-        status = U_ZERO_ERROR;
-        const icu::LocaleMatcher::Result match = matcher.getBestMatchResult(desired, status);
-        if (U_FAILURE(status)) continue;
+        if (desired.isBogus() || std::string_view(desired.getLanguage()).empty()) return nullptr;
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::LocaleMatcher::Result match = matcher->getBestMatchResult(desired, status);
         const int32_t index = match.getSupportedIndex();
-        if (index < 0 || static_cast<std::size_t>(index) >= supportedIndex.size()) continue;
-        add(available[supportedIndex[static_cast<std::size_t>(index)]]);
+        if (U_FAILURE(status) || index < 0 || static_cast<std::size_t>(index) >= supportedIndex.size()) return nullptr;
+        return &available[supportedIndex[static_cast<std::size_t>(index)]];
+    };
+
+    // Each preference is served before the next one is looked at, so the user's first language
+    // wins even when it fits only closely and a later one is named exactly.
+    std::vector<std::string> result;
+    for (const auto& preference : preferences) {
+        const std::string* chosen = choose(preference);
+        if (chosen && std::find(result.begin(), result.end(), *chosen) == result.end()) result.push_back(*chosen);
+    }
+    if (result.empty()) {
+        if (const std::string* english = choose(std::string(kFallbackLanguage))) result.push_back(*english);
     }
     return result;
 }

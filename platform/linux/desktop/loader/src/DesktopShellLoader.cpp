@@ -2,11 +2,9 @@
 
 #include <dlfcn.h>
 
-#include "kestrum/ports/Platform.hpp"
-
 namespace kestrum::desktop {
 
-DesktopShellLoadResult loadDesktopShell(std::string_view directory) {
+DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& ports) {
     std::string path(directory);
     if (!path.empty() && path.back() != '/') path += '/';
     path += desktopShellFileName;
@@ -16,19 +14,19 @@ DesktopShellLoadResult loadDesktopShell(std::string_view directory) {
         const char* error = ::dlerror();
         return {false, error ? error : "cannot load " + path};
     }
-    using Entry = int (*)();
-    auto entry = reinterpret_cast<Entry>(::dlsym(handle, desktopShellEntryPoint));
+    auto entry = reinterpret_cast<DesktopShellEntry>(::dlsym(handle, desktopShellEntryPoint));
     if (!entry) return {false, std::string("no entry point in ") + path};
-    if (entry() != 1) return {false, "the desktop shell refused the installed main loop"};
+    // The shell works on a copy, so that a refusal cannot leave the ports half extended.
+    Platform extended = ports;
+    if (entry(desktopShellInterfaceVersion, &extended) != 1) return {false, "the desktop shell refused the ports"};
+    ports = std::move(extended);
     return {true, {}};
 }
 
-void prepareDesktopShell(std::string_view directory) {
-    if (loadDesktopShell(directory).installed) return;
-    if (platform().panelWindows) return;
-    Platform ports = platform();
-    ports.panelWindows = std::make_shared<HeadlessPanelWindowFactory>();
-    installPlatform(ports);
+void assembleDesktopPorts(std::string_view directory, Platform& ports) {
+    loadDesktopShell(directory, ports);
+    // Whatever the shell did, a flow needs panels.
+    if (!ports.panelWindows) ports.panelWindows = std::make_shared<HeadlessPanelWindowFactory>();
 }
 
 }  // namespace kestrum::desktop

@@ -7,9 +7,11 @@ namespace kestrum {
 class Output {
 public:
     virtual ~Output() = default;
-    // Writes everything it can; a closed or broken stream is ignored.
-    virtual void writeStandardOutput(std::string_view bytes) = 0;
-    virtual void writeStandardError(std::string_view bytes) = 0;
+    // Writes everything it can, waiting at most `timeLimit` seconds for a reader that does not
+    // take the bytes; true when every byte was written. A closed or broken stream, or one
+    // nobody reads in time, ends the write early.
+    virtual bool writeStandardOutput(std::string_view bytes, double timeLimit) = 0;
+    virtual bool writeStandardError(std::string_view bytes, double timeLimit) = 0;
     // Ends the process (a fake records the code and returns).
     virtual void exitProcess(int code) = 0;
 };

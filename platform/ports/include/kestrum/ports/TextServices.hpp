@@ -23,6 +23,9 @@ public:
     // The likely script of a language as CLDR's likely subtags give it.
     virtual std::optional<std::string> likelyScript(std::string_view identifier) = 0;
     // Which of `available` to use for `preferences`, best first; only entries of `available`.
+    // Each preference is served (by its exact localization, else its closest) before the next;
+    // when none fits the answer may hold a fallback localization (English), as bundle matching
+    // does. The caller treats an empty answer as "nothing fits".
     virtual std::vector<std::string> preferredLocalizations(const std::vector<std::string>& available,
                                                             const std::vector<std::string>& preferences) = 0;
     virtual std::vector<std::string> userPreferredLanguages() = 0;

@@ -41,7 +41,12 @@ public:
     std::string user = "tester";
     std::string currentDirectory = "/home/tester";
     std::string bundlePath = "/opt/kestrum/bin";
-    std::vector<std::string> queries;  // "readable P", "exists P", "list P", "read P", in order
+    // Every existing path resolves to itself and belongs to the user, writable by the user alone,
+    // unless listed here.
+    std::map<std::string, std::string> resolved;
+    std::map<std::string, FileOwnership> owners;
+    // "readable P", "exists P", "list P", "read P", "resolve P", "owner P", in order
+    std::vector<std::string> queries;
 
     bool isReadableFile(std::string_view path) override {
         queries.push_back("readable " + std::string(path));
@@ -49,8 +54,7 @@ public:
     }
     bool fileExists(std::string_view path) override {
         queries.push_back("exists " + std::string(path));
-        const std::string p(path);
-        return existing.count(p) > 0 || readable.count(p) > 0 || directories.count(p) > 0 || files.count(p) > 0;
+        return exists(std::string(path));
     }
     std::optional<std::vector<std::string>> contentsOfDirectory(std::string_view path) override {
         queries.push_back("list " + std::string(path));
@@ -64,9 +68,28 @@ public:
         if (it == files.end()) return std::nullopt;
         return it->second;
     }
+    std::optional<std::string> resolvedPath(std::string_view path) override {
+        queries.push_back("resolve " + std::string(path));
+        const std::string p(path);
+        if (auto it = resolved.find(p); it != resolved.end()) return it->second;
+        if (!exists(p)) return std::nullopt;
+        return p;
+    }
+    std::optional<FileOwnership> ownership(std::string_view path) override {
+        queries.push_back("owner " + std::string(path));
+        if (auto it = owners.find(std::string(path)); it != owners.end()) return it->second;
+        FileOwnership own;
+        own.ownedByCurrentUser = true;
+        return own;
+    }
     std::string userName() override { return user; }
     std::string currentDirectoryPath() override { return currentDirectory; }
     std::string mainBundlePath() override { return bundlePath; }
+
+private:
+    bool exists(const std::string& p) const {
+        return existing.count(p) > 0 || readable.count(p) > 0 || directories.count(p) > 0 || files.count(p) > 0;
+    }
 };
 
 class FakeOutput : public Output {
@@ -75,12 +98,23 @@ public:
     std::string standardError;
     std::vector<std::string> writes;  // each write to standard output, separately
     std::optional<int> exitCode;
+    // Bytes a reader takes from standard output before it stops reading; every write after
+    // that gives up once its time is up.
+    std::optional<std::size_t> standardOutputCapacity;
 
-    void writeStandardOutput(std::string_view bytes) override {
-        standardOutput += bytes;
-        writes.emplace_back(bytes);
+    bool writeStandardOutput(std::string_view bytes, double) override {
+        const std::size_t room =
+            standardOutputCapacity ? *standardOutputCapacity - std::min(*standardOutputCapacity, standardOutput.size())
+                                   : bytes.size();
+        const std::string_view taken = bytes.substr(0, room);
+        standardOutput += taken;
+        writes.emplace_back(taken);
+        return taken.size() == bytes.size();
     }
-    void writeStandardError(std::string_view bytes) override { standardError += bytes; }
+    bool writeStandardError(std::string_view bytes, double) override {
+        standardError += bytes;
+        return true;
+    }
     void exitProcess(int code) override {
         if (!exitCode) exitCode = code;
     }

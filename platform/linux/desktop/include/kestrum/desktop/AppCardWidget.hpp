@@ -2,6 +2,7 @@
 // The draggable card of the application bundle: icon, name and drag hint. Mouse presses are
 // handed to the core's press tracking; when it says so, the card runs a real drag that offers
 // the bundle as a file URL (and its path as text), copy only.
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -16,8 +17,8 @@ class QMimeData;
 
 namespace kestrum::desktop {
 
+// The card's look. Its height and its drag (image, operations) are the core's AppDragSource.
 struct CardMetrics {
-    static constexpr int minimumHeight = 88;
     static constexpr int padding = 6;
     static constexpr int spacing = 8;
     static constexpr int iconSize = 32;
@@ -30,7 +31,6 @@ struct CardMetrics {
     static constexpr qreal cornerRadius = 16;
     static constexpr qreal backgroundOpacity = 0.65;
     static constexpr qreal strokeOpacity = 0.085;
-    static constexpr int dragImageSize = 56;
 };
 
 // The drag's data on a Qt desktop: the bundle's file URL as a URI list and its path as plain
@@ -54,9 +54,9 @@ public:
     const AppDragSource* dragSource() const { return source_.get(); }
     // True while the drag's own event loop runs.
     bool isRunningDrag() const { return runningDrag_; }
-    // The property a window carries when its owner went away during a drag: the card deletes
-    // the window once the drag's loop has returned.
-    static constexpr const char* retiredWindowProperty = "kestrumRetiredWindow";
+    // The panel went away during the drag: its window (and this card in it) is deleted once the
+    // drag's loop has returned.
+    void deleteAfterDrag(QWidget* window) { retiredWindow_ = window; }
 
     QLabel* nameLabel() const { return name_; }
     QLabel* hintLabel() const { return hint_; }
@@ -74,12 +74,14 @@ protected:
 
 private:
     int contentHeight() const;
+    int intrinsicHeight() const;
     void beginDrag(const AppDragStart& start);
 
     std::unique_ptr<AppDragSource> source_;
     std::function<void(bool)> dragStateHandler_;
     DragRunner runDrag_;
     bool runningDrag_ = false;
+    QPointer<QWidget> retiredWindow_;
 
     std::optional<AppCardContent> card_;
     QWidget* iconView_;

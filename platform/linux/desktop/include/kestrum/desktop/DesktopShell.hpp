@@ -1,7 +1,8 @@
 #pragma once
-// Installing the Qt desktop shell into the process's platform.
+// The Qt desktop shell's part of the platform assembled for a run.
 #include <memory>
 
+#include "kestrum/ports/Platform.hpp"
 #include "kestrum/ports/WindowServer.hpp"
 
 class QApplication;
@@ -14,12 +15,11 @@ namespace kestrum::desktop {
 // Qt's own messages are dropped: the helper writes nothing but its line.
 QApplication& ensureQtApplication();
 
-// Replaces the application (Qt's loop driving the installed LinuxMainLoop), the panel windows,
-// the text services and the screens of platform(), and on an X11 desktop the window list and
-// the running and active applications; keeps every other port. A running
-// LinuxApplication is asked to stop so that the Qt application takes over the process.
-// False (and nothing changed) when the installed main loop is not a LinuxMainLoop.
-bool installDesktopShell();
+// Puts into `ports` the application (Qt's loop driving the ports' LinuxMainLoop), the panel
+// windows, the text services and the screens, and on an X11 desktop the window list and the
+// running and active applications; keeps every other port. Makes the QApplication. False (and
+// nothing changed) when the ports' main loop is not a LinuxMainLoop.
+bool assembleDesktopShell(Platform& ports);
 
 // The window server of the shell it wraps, with the desktop's screens from Qt (frames in
 // bottom-left global coordinates, display numbers 1, 2, ... in Qt's order, primary first).
@@ -36,6 +36,6 @@ private:
 
 }  // namespace kestrum::desktop
 
-// The entry point the helper looks up after loading the shell: installDesktopShell(), 1 on
-// success and 0 otherwise.
-extern "C" int kestrum_install_desktop_shell();
+// The entry point the loader looks up (see DesktopShellLoader.hpp): assembleDesktopShell() for
+// the loader's interface version, 1 on success and 0 otherwise.
+extern "C" int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports);

@@ -2,6 +2,7 @@
 // The panel's content rendered with Qt Widgets: direction arrow, instruction title, settings
 // and close buttons, and the application card. It shows what the core put into PanelContent
 // and reports the user's presses to the panel's delegate; it decides nothing itself.
+#include <QPainterPath>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -43,6 +44,10 @@ struct PanelMetrics {
     // The secondary foreground colour is the primary one at this opacity.
     static constexpr qreal secondaryForegroundOpacity = 0.5;
 };
+
+// The panel's rounded rectangle filling `rect`, its corners as round as the content drawn at
+// `scale` shows them.
+QPainterPath panelShape(const QRectF& rect, qreal scale = 1);
 
 // The title runs as Qt rich text: bold, italic, code and links styled, whitespace and line
 // breaks kept, every character of the runs escaped.
@@ -109,8 +114,12 @@ public:
 
     void setContent(const PanelContent& content);
     const PanelContent& content() const { return content_; }
+    bool hasContent() const { return hasContent_; }
     // The height the content needs at `width` (the title wraps, everything else is fixed).
     int fittingHeight(int width) const;
+    // Where nothing behind the window shows through (no compositing manager, the window cut to
+    // the panel's shape), the material is drawn opaque and fills the whole widget.
+    void setOpaqueBackground(bool opaque);
 
     TitleView* titleView() const { return title_; }
     QAbstractButton* settingsButton() const { return settingsButton_; }
@@ -126,6 +135,7 @@ private:
     std::shared_ptr<DelegateLink> link_;
     PanelContent content_;
     bool hasContent_ = false;
+    bool opaqueBackground_ = false;
     DirectionIconWidget* icon_;
     TitleView* title_;
     QAbstractButton* settingsButton_;

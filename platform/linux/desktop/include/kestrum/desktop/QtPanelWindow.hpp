@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "kestrum/desktop/ScreenSpace.hpp"
 #include "kestrum/ports/PanelWindow.hpp"
 
 namespace kestrum::desktop {
@@ -35,6 +36,8 @@ public:
 
     QWidget* widget() const;
     PanelContentWidget* content() const;
+    // The scale the content is drawn at in the current frame (1 when it fits).
+    double contentScale() const;
     bool ignoresMouseEvents() const { return ignoresMouse_; }
 
 private:
@@ -43,7 +46,7 @@ private:
 
     std::shared_ptr<DelegateLink> link_;
     QPointer<Window> window_;
-    PanelContentWidget* content_ = nullptr;
+    QPointer<PanelContentWidget> content_;
     Rect frame_;
     bool ignoresMouse_ = false;
     double alpha_ = 1;
@@ -56,5 +59,7 @@ public:
 
 // The primary screen's geometry in Qt's coordinates (an 1440 x 900 stand-in without screens).
 Rect primaryScreenGeometry();
+// Qt's screens with their scale, in Qt's order.
+std::vector<ScreenScale> desktopScreenScales();
 
 }  // namespace kestrum::desktop

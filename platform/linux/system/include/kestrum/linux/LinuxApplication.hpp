@@ -12,11 +12,8 @@ class LinuxApplication : public Application {
 public:
     explicit LinuxApplication(std::shared_ptr<LinuxMainLoop> loop) : loop_(std::move(loop)) {}
 
-    // Runs the loop until stop().
+    // Runs the loop; the process ends through terminate() or the Output port.
     void run() override;
-    // Makes run() return after the current step, e.g. to hand the process to another event
-    // loop (the desktop shell's).
-    void stop();
     // Nothing to change without a display; remembered for inspection.
     void setActivationPolicy(ActivationPolicy policy) override { policy_ = policy; }
     std::optional<ActivationPolicy> activationPolicy() const { return policy_; }

@@ -9,11 +9,17 @@
 
 namespace kestrum {
 
-// Starts `program` (looked up in PATH) with `arguments`, without waiting for it: standard
-// input, output and error lead to /dev/null (so nothing it prints reaches the helper's one
-// line, and the host's pipe is not held open by it), the signal mask and SIGPIPE's
-// disposition are reset. The child's id, or nothing when it could not be started; the caller
-// collects its exit status.
+// The folders a program name is looked up in, given the value of PATH: its absolute folders in
+// order, or the usual system folders when it names none (unset or empty). Relative entries (an
+// empty one among them) are left out: they name the current folder, which anyone may have filled.
+std::vector<std::string> programSearchFolders(const char* path);
+
+// Starts `program` with `arguments`, without waiting for it. A name without "/" is looked up
+// in programSearchFolders(PATH) only; the child's PATH names those folders and nothing else.
+// Standard input, output and error lead to /dev/null (so nothing it prints reaches the
+// helper's one line, and the host's pipe is not held open by it), no other descriptor is
+// passed on, the signal mask and SIGPIPE's disposition are reset. The child's id, or nothing
+// when it could not be started; the caller collects its exit status.
 std::optional<pid_t> spawnDetached(const std::string& program, const std::vector<std::string>& arguments);
 
 // The path of the executable regular file a file URL names, or nothing (an application

@@ -12,8 +12,13 @@ public:
     bool fileExists(std::string_view path) override;
     // readdir(3) order; nothing when the folder cannot be opened.
     std::optional<std::vector<std::string>> contentsOfDirectory(std::string_view path) override;
-    // The bytes of a regular file; nothing for folders, devices or unreadable files.
+    // The bytes of a regular file; nothing for folders, devices, FIFOs or unreadable files.
+    // Opened without blocking, so a FIFO put in a file's place cannot hold the caller.
     std::optional<std::string> readFile(std::string_view path) override;
+    // realpath(3).
+    std::optional<std::string> resolvedPath(std::string_view path) override;
+    // stat(2): the owner compared with the effective user and the superuser, and the mode bits.
+    std::optional<FileOwnership> ownership(std::string_view path) override;
     // The password database's name for the effective user, else getlogin(3), else empty.
     std::string userName() override;
     // getcwd(3); "/" when the current directory no longer exists.

@@ -4,10 +4,12 @@
 
 namespace kestrum {
 
-// Writes every byte it can: retries after EINTR, continues after partial writes, waits for a
-// non-blocking descriptor to become writable. A closed descriptor (EBADF) or a reader that has
-// gone (EPIPE) ends the write silently, without SIGPIPE ending the process.
-void writeAllToDescriptor(int descriptor, std::string_view bytes);
+// Writes every byte it can within `timeLimit` seconds and answers whether all were written:
+// retries after EINTR, continues after partial writes, waits (poll(2), never by changing the
+// descriptor's blocking mode, which the host shares) while the reader does not take the bytes.
+// A closed descriptor (EBADF), a reader that has gone (EPIPE, without SIGPIPE ending the
+// process) or a reader that takes nothing until the time is up ends the write early.
+bool writeAllToDescriptor(int descriptor, std::string_view bytes, double timeLimit);
 
 // Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that no descriptor the
 // process opens later (the main loop's, a display connection, a file being read) takes a
@@ -18,8 +20,8 @@ class PosixOutput : public Output {
 public:
     PosixOutput(int outputDescriptor = 1, int errorDescriptor = 2)
         : outputDescriptor_(outputDescriptor), errorDescriptor_(errorDescriptor) {}
-    void writeStandardOutput(std::string_view bytes) override;
-    void writeStandardError(std::string_view bytes) override;
+    bool writeStandardOutput(std::string_view bytes, double timeLimit) override;
+    bool writeStandardError(std::string_view bytes, double timeLimit) override;
     // _exit(2): nothing is buffered, and no destructor of a running loop gets a say.
     [[noreturn]] void exitProcess(int code) override;
 

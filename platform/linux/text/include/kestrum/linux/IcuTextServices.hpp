@@ -25,9 +25,10 @@ public:
     std::string canonicalForm(std::string_view text) override;
     LocaleParts localeParts(std::string_view identifier) override;
     std::optional<std::string> likelyScript(std::string_view identifier) override;
-    // Localizations named by a preference (letter case and "_"/"-" aside) first, in the order of
-    // the preferences; then, per preference, the locale matcher's best fit among the others.
-    // Only entries of `available`; empty when nothing fits.
+    // For each preference in order: the localization it names (letter case and "_"/"-" aside),
+    // else the closest one by language, script and region (CLDR likely subtags and language
+    // distances), before the next preference is looked at. When no preference fits, English
+    // (as the platforms' bundle matching falls back to it); empty only when there is none.
     std::vector<std::string> preferredLocalizations(const std::vector<std::string>& available,
                                                     const std::vector<std::string>& preferences) override;
     // BCP 47 tags, best first; English when nothing is set or the locale is C/POSIX.

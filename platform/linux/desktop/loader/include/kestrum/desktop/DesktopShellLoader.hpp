@@ -1,30 +1,41 @@
 #pragma once
-// Loads the Qt desktop shell (libKestrumDesktop.so) from a folder and installs its ports.
-// The executable that loads it must export its symbols, so that the shell's references to the
-// core resolve to the executable's own copies (one platform(), one main loop).
+// Loads the Qt desktop shell (libKestrumDesktop.so) from a folder and lets it extend the ports
+// being assembled for a run. The shell links the same core library as whoever loads it, so both
+// share one platform() and one main loop.
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "kestrum/ports/PanelWindow.hpp"
+#include "kestrum/ports/Platform.hpp"
 
 namespace kestrum::desktop {
 
 inline constexpr std::string_view desktopShellFileName = "libKestrumDesktop.so";
-inline constexpr const char* desktopShellEntryPoint = "kestrum_install_desktop_shell";
+
+// The shell's entry point, `extern "C"`:
+//   int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports);
+// It answers 1 after extending *ports (panel windows, the application running Qt's event loop,
+// text services, screens, and on X11 the window list and the workspace), and 0 with *ports as it
+// was when it cannot: another interface version, or a main loop it cannot drive.
+inline constexpr const char* desktopShellEntryPoint = "kestrum_desktop_shell_assemble";
+using DesktopShellEntry = int (*)(unsigned interfaceVersion, Platform* ports);
+// Changes whenever the Platform record or the entry point's contract changes.
+inline constexpr unsigned desktopShellInterfaceVersion = 1;
 
 struct DesktopShellLoadResult {
-    bool installed = false;
-    std::string error;  // what failed, when not installed
+    bool extended = false;
+    std::string error;  // what failed, when not extended
 };
 
-// Loads the shell from `directory` and runs its entry point. Loading it twice is harmless.
-DesktopShellLoadResult loadDesktopShell(std::string_view directory);
+// Loads the shell from `directory` and lets its entry point extend `ports`, which stay as they
+// were when anything fails. Loading it twice is harmless.
+DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& ports);
 
-// Makes sure a flow can show its panel: loads the shell from `directory`, and when that fails
-// installs panels that render nothing, so that the flow (and the process) goes on without a
-// display of its own. Leaves an installed panel factory alone.
-void prepareDesktopShell(std::string_view directory);
+// Ports with which a flow can show its panel: the shell from `directory`, and panels that render
+// nothing when there are still none (the shell could not be loaded), so that the flow (and the
+// process) goes on without a display of its own.
+void assembleDesktopPorts(std::string_view directory, Platform& ports);
 
 // A panel window without a display: keeps what it is told (frame, opacity, visibility) and
 // measures its content at a fixed height.
