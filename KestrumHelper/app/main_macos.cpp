@@ -1,6 +1,6 @@
-// The helper's entry point on macOS: assembles the platform once (the system half, and for
-// authorize the AppKit half from beside the executable), posts the one task that runs the
-// command and runs the application's event loop.
+// The helper's entry point on macOS: assembles the ports of the platform once (the system half,
+// and for authorize the AppKit half), installs them, posts the one task that runs the command
+// and runs the application's event loop.
 #include <signal.h>
 
 #include <memory>
@@ -8,22 +8,9 @@
 #include <variant>
 #include <vector>
 
-#include "kestrum/desktop/DesktopShellLoader.hpp"
-#include "kestrum/helper/HelperCommand.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/linux/PosixOutput.hpp"
 #include "kestrum/macos/MacSystemPlatform.hpp"
-
-namespace {
-
-// Only a well-formed authorize shows a panel; every other command ends before one is needed.
-bool showsPanel(const std::vector<std::string>& arguments) {
-    const auto parsed = kestrum::parseCommand(arguments);
-    const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
-    return command && command->action() == kestrum::HelperAction::authorize;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // A host may start the helper with standard output closed; keep its number from being
@@ -32,21 +19,19 @@ int main(int argc, char** argv) {
     // A host that stops reading must not end the helper; failed writes are ignored instead.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
     kestrum::Platform ports = kestrum::macos::makeMacSystemPlatform();
-    // Parsing resolves a relative app path against the current directory through the ports.
-    kestrum::installPlatform(ports);
-    if (showsPanel(arguments)) {
-        if (!kestrum::macos::extendWithDesktopShell(ports)) {
-            // Without the AppKit half the flow still runs and writes its line.
-            ports.panelWindows = std::make_shared<kestrum::desktop::HeadlessPanelWindowFactory>();
-        }
-        kestrum::installPlatform(ports);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    auto parsed = kestrum::parseCommand(arguments, *ports.fileSystem);
+    // authorize shows its panel through the AppKit half; status and open never load it.
+    if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
+        command && command->action() == kestrum::HelperAction::authorize) {
+        kestrum::macos::assembleDesktopPorts(ports);
     }
+    kestrum::installPlatform(std::move(ports));
     kestrum::helperKeepAliveSeconds = 300;
 
     auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
-    ports.mainLoop->post([runner, arguments] { runner->run(arguments); });
-    ports.application->run();
+    kestrum::platform().mainLoop->post([runner, parsed = std::move(parsed)] { runner->run(parsed); });
+    kestrum::platform().application->run();
     return 0;
 }

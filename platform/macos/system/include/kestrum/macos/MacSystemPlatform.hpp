@@ -4,7 +4,7 @@
 // libdispatch and POSIX. AppKit (workspace, running applications, screens) and AVFoundation
 // (audio capture) are loaded the first time one of those ports is asked, so status starts
 // without them. The application it provides runs the main run loop without NSApplication;
-// the AppKit half (libKestrumDesktop.dylib) replaces it, with the panel windows, for authorize.
+// the AppKit half (libKestrumDesktop.dylib) puts its own in, with the panel windows, for authorize.
 #include <string_view>
 
 #include "kestrum/ports/Platform.hpp"
@@ -13,15 +13,14 @@ namespace kestrum::macos {
 
 Platform makeMacSystemPlatform();
 
-// The AppKit half's file name and the entry point it exports:
-//   extern "C" int kestrum_extend_platform(kestrum::Platform* ports);
-// which adds its ports to the record being assembled and answers 1 (0 when it cannot).
-inline constexpr std::string_view desktopShellFileName = "libKestrumDesktop.dylib";
-inline constexpr const char* desktopShellEntryPoint = "kestrum_extend_platform";
+// The AppKit half, found as the core library is: through the helper's run paths (beside the
+// helper, or in the enclosing application's Contents/Frameworks).
+inline constexpr std::string_view desktopShellPath = "@rpath/libKestrumDesktop.dylib";
 
-// Loads the AppKit half from the executable's folder (beside the helper in Contents/Helpers
-// or Contents/MacOS) and lets it extend `ports`; false (and `ports` unchanged) when it cannot
-// be loaded. Main thread, before the platform is installed.
-bool extendWithDesktopShell(Platform& ports);
+// Lets the AppKit half extend `ports` through its entry point (kestrum/ports/DesktopShellEntry.hpp)
+// and, when it cannot be loaded or refuses, puts in panels that render nothing, so that the
+// flow still runs and writes its line. True when the AppKit half extended the ports. Main
+// thread, before the ports are installed.
+bool assembleDesktopPorts(Platform& ports);
 
 }  // namespace kestrum::macos

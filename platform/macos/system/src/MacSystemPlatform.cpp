@@ -1,10 +1,9 @@
-#import <Foundation/Foundation.h>
-
 #include <dlfcn.h>
 
 #include <string>
 
 #include "MacPorts.hpp"
+#include "kestrum/desktop/DesktopShellLoader.hpp"
 #include "kestrum/linux/PosixOutput.hpp"
 #include "kestrum/macos/MacSystemPlatform.hpp"
 
@@ -24,23 +23,28 @@ Platform makeMacSystemPlatform() {
     return ports;
 }
 
+namespace {
+
 bool extendWithDesktopShell(Platform& ports) {
-    NSString* folder = [NSBundle mainBundle].executablePath.stringByDeletingLastPathComponent;
-    if (!folder) return false;
-    NSString* file = [[NSString alloc] initWithBytes:desktopShellFileName.data()
-                                              length:desktopShellFileName.size()
-                                            encoding:NSUTF8StringEncoding];
-    const std::string path = [folder stringByAppendingPathComponent:file].fileSystemRepresentation;
     // Stays loaded for the life of the process: its code runs until the end.
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = ::dlopen(std::string(desktopShellPath).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) return false;
-    using Entry = int (*)(Platform*);
-    auto entry = reinterpret_cast<Entry>(::dlsym(handle, desktopShellEntryPoint));
+    auto entry = reinterpret_cast<desktop::DesktopShellEntry>(::dlsym(handle, desktop::desktopShellEntryPoint));
     if (!entry) return false;
+    // The shell works on a copy, so that a refusal cannot leave the ports half extended.
     Platform extended = ports;
-    if (entry(&extended) != 1) return false;
+    if (entry(desktop::desktopShellInterfaceVersion, &extended) != 1) return false;
     ports = std::move(extended);
     return true;
+}
+
+}  // namespace
+
+bool assembleDesktopPorts(Platform& ports) {
+    const bool extended = extendWithDesktopShell(ports);
+    // Whatever the shell did, a flow needs panels.
+    if (!ports.panelWindows) ports.panelWindows = std::make_shared<desktop::HeadlessPanelWindowFactory>();
+    return extended;
 }
 
 }  // namespace kestrum::macos
