@@ -5,10 +5,10 @@
 #include <optional>
 
 #import "AppKitViews.hpp"
-#include "PanelMetrics.hpp"
 #include "kestrum/AppDragSource.hpp"
+#include "kestrum/PanelDesign.hpp"
 
-using kestrum::macos::CardMetrics;
+using kestrum::AppCardDesign;
 
 // The one pasteboard item of the card's drag: the types and values the core writes.
 @interface KestrumBundlePasteboardWriter : NSObject <NSPasteboardWriting>
@@ -77,51 +77,54 @@ NSMutableSet<KestrumAppDragSourceView*>* sourcesInSession() {
     _link = std::move(link);
     self.translatesAutoresizingMaskIntoConstraints = NO;
 
-    _icon = [NSImageView imageViewWithImage:[[NSImage alloc] initWithSize:NSMakeSize(CardMetrics::iconSize, CardMetrics::iconSize)]];
+    const NSSize iconSize = NSMakeSize(AppCardDesign::iconSize, AppCardDesign::iconSize);
+    _icon = [NSImageView imageViewWithImage:[[NSImage alloc] initWithSize:iconSize]];
     _icon.imageScaling = NSImageScaleAxesIndependently;
     _icon.wantsLayer = YES;
-    _icon.layer.cornerRadius = CardMetrics::iconCornerRadius;
+    _icon.layer.cornerRadius = AppCardDesign::iconCornerRadius;
     _icon.layer.cornerCurve = kCACornerCurveContinuous;
     _icon.layer.masksToBounds = YES;
 
-    _name = label(CardMetrics::nameFontSize, NSFontWeightRegular, NSColor.labelColor);
+    _name = label(AppCardDesign::nameFontSize, NSFontWeightRegular, NSColor.labelColor);
     NSStackView* nameStack = [NSStackView stackViewWithViews:@[ _name ]];
     nameStack.orientation = NSUserInterfaceLayoutOrientationVertical;
     nameStack.alignment = NSLayoutAttributeLeading;
-    nameStack.spacing = CardMetrics::nameStackSpacing;
+    nameStack.spacing = AppCardDesign::nameStackSpacing;
 
-    NSImageView* hand = [NSImageView imageViewWithImage:kestrum::macos::symbolImage(@"hand.draw", CardMetrics::hintSymbolPointSize,
-                                                                                    NSFontWeightRegular, nil)];
+    NSImage* handSymbol =
+        kestrum::macos::symbolImage(@"hand.draw", AppCardDesign::hintSymbolFontSize, NSFontWeightRegular, nil);
+    NSImageView* hand = [NSImageView imageViewWithImage:handSymbol];
     hand.contentTintColor = NSColor.secondaryLabelColor;
-    _hint = label(CardMetrics::hintLabelFontSize, NSFontWeightLight, NSColor.secondaryLabelColor);
+    _hint = label(AppCardDesign::hintLabelFontSize, NSFontWeightLight, NSColor.secondaryLabelColor);
     NSStackView* hintStack = [NSStackView stackViewWithViews:@[ hand, _hint ]];
     hintStack.orientation = NSUserInterfaceLayoutOrientationVertical;
     hintStack.alignment = NSLayoutAttributeCenterX;
     hintStack.spacing = 0;
-    hintStack.edgeInsets = NSEdgeInsetsMake(0, 0, 0, CardMetrics::hintTrailingPadding);
+    hintStack.edgeInsets = NSEdgeInsetsMake(0, 0, 0, AppCardDesign::hintTrailingPadding);
 
     NSStackView* row = _row = [[NSStackView alloc] initWithFrame:NSZeroRect];
     row.orientation = NSUserInterfaceLayoutOrientationHorizontal;
     row.alignment = NSLayoutAttributeCenterY;
-    row.spacing = CardMetrics::spacing;
-    row.edgeInsets = NSEdgeInsetsMake(CardMetrics::padding, CardMetrics::padding, CardMetrics::padding, CardMetrics::padding);
+    row.spacing = AppCardDesign::spacing;
+    const CGFloat padding = AppCardDesign::padding;
+    row.edgeInsets = NSEdgeInsetsMake(padding, padding, padding, padding);
     [row addView:_icon inGravity:NSStackViewGravityLeading];
     [row addView:nameStack inGravity:NSStackViewGravityLeading];
     [row addView:hintStack inGravity:NSStackViewGravityTrailing];
     row.translatesAutoresizingMaskIntoConstraints = NO;
 
     _card = [[KestrumRoundedBackgroundView alloc]
-        initWithCornerRadius:CardMetrics::cornerRadius
-                        fill:[NSColor.windowBackgroundColor colorWithAlphaComponent:CardMetrics::backgroundOpacity]
-                      stroke:[NSColor.labelColor colorWithAlphaComponent:CardMetrics::strokeOpacity]];
+        initWithCornerRadius:AppCardDesign::cornerRadius
+                        fill:[NSColor.windowBackgroundColor colorWithAlphaComponent:AppCardDesign::backgroundOpacity]
+                      stroke:[NSColor.labelColor colorWithAlphaComponent:AppCardDesign::strokeOpacity]];
     _card.translatesAutoresizingMaskIntoConstraints = NO;
     [self addSubview:_card];
     [self addSubview:row];
 
     // The card is as tall as its row, centred in the view, and as wide as the view.
     [NSLayoutConstraint activateConstraints:@[
-        [_icon.widthAnchor constraintEqualToConstant:CardMetrics::iconSize],
-        [_icon.heightAnchor constraintEqualToConstant:CardMetrics::iconSize],
+        [_icon.widthAnchor constraintEqualToConstant:AppCardDesign::iconSize],
+        [_icon.heightAnchor constraintEqualToConstant:AppCardDesign::iconSize],
         [row.leadingAnchor constraintEqualToAnchor:self.leadingAnchor],
         [row.trailingAnchor constraintEqualToAnchor:self.trailingAnchor],
         [row.centerYAnchor constraintEqualToAnchor:self.centerYAnchor],

@@ -6,9 +6,9 @@
 
 #import "AppCardView.hpp"
 #import "AppKitViews.hpp"
-#include "PanelMetrics.hpp"
+#include "kestrum/PanelDesign.hpp"
 
-using kestrum::macos::PanelMetrics;
+using kestrum::PanelContentDesign;
 
 namespace {
 
@@ -16,8 +16,8 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
     NSMutableAttributedString* title = [[NSMutableAttributedString alloc] init];
     for (const kestrum::StyledRun& run : runs) {
         const NSFontWeight weight = run.strong ? NSFontWeightBold : NSFontWeightRegular;
-        NSFont* font = run.code ? [NSFont monospacedSystemFontOfSize:PanelMetrics::titleFontSize weight:weight]
-                                : [NSFont systemFontOfSize:PanelMetrics::titleFontSize weight:weight];
+        NSFont* font = run.code ? [NSFont monospacedSystemFontOfSize:PanelContentDesign::titleFontSize weight:weight]
+                                : [NSFont systemFontOfSize:PanelContentDesign::titleFontSize weight:weight];
         if (run.emphasis) font = [[NSFontManager sharedFontManager] convertFont:font toHaveTrait:NSItalicFontMask];
         NSMutableDictionary<NSAttributedStringKey, id>* attributes = [NSMutableDictionary dictionary];
         attributes[NSFontAttributeName] = font;
@@ -64,7 +64,7 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
     self = [super initWithFrame:frame];
     if (self) {
         NSImage* image = kestrum::macos::symbolImage(
-            @"arrowshape.up.fill", PanelMetrics::directionIconPointSize, NSFontWeightBold,
+            @"arrowshape.up.fill", PanelContentDesign::directionIconFontSize, NSFontWeightBold,
             [NSImageSymbolConfiguration configurationWithHierarchicalColor:NSColor.controlAccentColor]);
         _symbol = [CALayer layer];
         _symbol.contents = image;
@@ -133,9 +133,9 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
     [self addSubview:material];
 
     KestrumRoundedBackgroundView* stroke = [[KestrumRoundedBackgroundView alloc]
-        initWithCornerRadius:PanelMetrics::cornerRadius
+        initWithCornerRadius:PanelContentDesign::cornerRadius
                         fill:NSColor.clearColor
-                      stroke:[NSColor.labelColor colorWithAlphaComponent:PanelMetrics::strokeOpacity]];
+                      stroke:[NSColor.labelColor colorWithAlphaComponent:PanelContentDesign::strokeOpacity]];
     stroke.frame = self.bounds;
     stroke.autoresizingMask = NSViewWidthSizable | NSViewHeightSizable;
     [self addSubview:stroke];
@@ -150,21 +150,21 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
                                      forOrientation:NSLayoutConstraintOrientationHorizontal];
 
     _settingsButton = [self symbolButton:@"gear"
-                               pointSize:PanelMetrics::settingsSymbolPointSize
+                               pointSize:PanelContentDesign::settingsSymbolFontSize
                                   action:@selector(settingsPressed:)];
     NSButton* closeButton = [self symbolButton:@"xmark.circle.fill"
-                                     pointSize:PanelMetrics::closeSymbolPointSize
+                                     pointSize:PanelContentDesign::closeSymbolFontSize
                                         action:@selector(closePressed:)];
     NSStackView* buttons = [NSStackView stackViewWithViews:@[ _settingsButton, closeButton ]];
     buttons.orientation = NSUserInterfaceLayoutOrientationHorizontal;
     buttons.alignment = NSLayoutAttributeTop;
-    buttons.spacing = PanelMetrics::headerSpacing;
+    buttons.spacing = PanelContentDesign::headerSpacing;
 
     // Leading and trailing gravity: the flexible space between the title and the buttons.
     NSStackView* header = [[NSStackView alloc] initWithFrame:NSZeroRect];
     header.orientation = NSUserInterfaceLayoutOrientationHorizontal;
     header.alignment = NSLayoutAttributeTop;
-    header.spacing = PanelMetrics::headerSpacing;
+    header.spacing = PanelContentDesign::headerSpacing;
     [header addView:_icon inGravity:NSStackViewGravityLeading];
     [header addView:_title inGravity:NSStackViewGravityLeading];
     [header addView:buttons inGravity:NSStackViewGravityTrailing];
@@ -172,9 +172,9 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
     _column = [NSStackView stackViewWithViews:@[ header ]];
     _column.orientation = NSUserInterfaceLayoutOrientationVertical;
     _column.alignment = NSLayoutAttributeLeading;
-    _column.spacing = PanelMetrics::columnSpacing;
-    _column.edgeInsets = NSEdgeInsetsMake(PanelMetrics::topPadding, PanelMetrics::sidePadding,
-                                          PanelMetrics::bottomPadding, PanelMetrics::sidePadding);
+    _column.spacing = PanelContentDesign::columnSpacing;
+    _column.edgeInsets = NSEdgeInsetsMake(PanelContentDesign::topPadding, PanelContentDesign::sidePadding,
+                                          PanelContentDesign::bottomPadding, PanelContentDesign::sidePadding);
     _column.translatesAutoresizingMaskIntoConstraints = NO;
     [self addSubview:_column];
 
@@ -184,7 +184,7 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
         [_column.leadingAnchor constraintEqualToAnchor:self.leadingAnchor],
         [_column.trailingAnchor constraintEqualToAnchor:self.trailingAnchor],
         [_column.bottomAnchor constraintLessThanOrEqualToAnchor:self.bottomAnchor],
-        [header.widthAnchor constraintEqualToAnchor:_column.widthAnchor constant:-2 * PanelMetrics::sidePadding],
+        [header.widthAnchor constraintEqualToAnchor:_column.widthAnchor constant:-2 * PanelContentDesign::sidePadding],
     ]];
     _measuringWidth = [self.widthAnchor constraintEqualToConstant:0];
     return self;
@@ -192,7 +192,7 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
 
 // The material's shape: a rounded rectangle that stretches between its corners.
 - (NSImage*)materialMask {
-    const CGFloat radius = PanelMetrics::cornerRadius;
+    const CGFloat radius = PanelContentDesign::cornerRadius;
     const CGFloat side = 2 * radius + 1;
     NSImage* mask = [NSImage imageWithSize:NSMakeSize(side, side)
                                    flipped:NO
@@ -208,7 +208,7 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
 
 - (NSButton*)symbolButton:(NSString*)symbol pointSize:(CGFloat)pointSize action:(SEL)action {
     NSImage* image = kestrum::macos::symbolImage(symbol, pointSize, NSFontWeightSemibold,
-                                                 kestrum::macos::paletteColours(PanelMetrics::buttonSecondaryOpacity));
+                                                 kestrum::macos::paletteColours(PanelContentDesign::buttonSecondaryOpacity));
     NSButton* button = [KestrumPanelButton buttonWithImage:image target:self action:action];
     button.bordered = NO;
     button.imagePosition = NSImageOnly;
@@ -236,7 +236,7 @@ NSAttributedString* titleString(const std::vector<kestrum::StyledRun>& runs) {
         if (!_card) {
             _card = [[KestrumAppDragSourceView alloc] initWithLink:_link];
             [_column addArrangedSubview:_card];
-            [_card.widthAnchor constraintEqualToAnchor:_column.widthAnchor constant:-2 * PanelMetrics::sidePadding]
+            [_card.widthAnchor constraintEqualToAnchor:_column.widthAnchor constant:-2 * PanelContentDesign::sidePadding]
                 .active = YES;
         }
         [_card showCard:*content.card];
