@@ -3,12 +3,14 @@
 #   host_tests.sh signature <host.app>
 #   host_tests.sh status <host.app>
 #   host_tests.sh no-appkit <host.app>
-#   host_tests.sh resource-bundle <host.app> <build-tree resource bundle>
+#   host_tests.sh authorize <host.app> <build-tree resource bundle>
 set -euo pipefail
 
 check=$1
 app=$2
 helper=$app/Contents/Helpers/KestrumHelper
+# Where dyld says a library of the application's came from (its run path may stay unresolved).
+in_frameworks="$(basename "$app")/Contents/(Helpers/\.\./)?Frameworks"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 case $check in
@@ -29,14 +31,16 @@ status)
     ;;
 no-appkit)
     # status is as cheap as a plain command: neither AppKit, nor AVFoundation for a state that
-    # does not need it, nor the AppKit half is loaded.
+    # does not need it, nor the AppKit half is loaded; the core comes from the application.
     loaded=$(DYLD_PRINT_LIBRARIES=1 "$helper" status accessibility 2>&1 >/dev/null)
     [[ -n $loaded ]] || fail "dyld printed no libraries; cannot tell what was loaded"
     if grep -E 'AppKit\.framework|AVFoundation\.framework|libKestrumDesktop' <<<"$loaded"; then
         fail "status accessibility loaded the frameworks above"
     fi
+    grep -qE "$in_frameworks/libKestrum\." <<<"$loaded" ||
+        fail "the core library was not loaded from Contents/Frameworks: $loaded"
     ;;
-resource-bundle)
+authorize)
     build_bundle=$3
     # Only the copy in Contents/Resources may be found: the build tree's is put aside.
     hidden=$build_bundle.hidden-by-host-test
@@ -44,8 +48,9 @@ resource-bundle)
     trap 'mv "$hidden" "$build_bundle"' EXIT
     errors=$(mktemp)
     line=$(mktemp)
-    # authorize makes its panel (and looks up its texts) before it writes its line, then stays.
-    "$helper" authorize accessibility --app-url "$app" >"$line" 2>"$errors" &
+    # authorize loads the AppKit half, makes its panel (and looks up its texts) before it writes
+    # its line, then stays.
+    DYLD_PRINT_LIBRARIES=1 "$helper" authorize accessibility --app-url "$app" >"$line" 2>"$errors" &
     pid=$!
     for _ in $(seq 100); do
         [[ -s $line ]] && break
@@ -54,7 +59,10 @@ resource-bundle)
     done
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-    [[ ! -s $errors ]] || fail "authorize wrote to standard error: $(cat "$errors")"
+    grep -qE "$in_frameworks/libKestrumDesktop\.dylib" "$errors" ||
+        fail "the AppKit half was not loaded from Contents/Frameworks: $(cat "$errors")"
+    # Besides what dyld printed, nothing: the resource bundle was found.
+    ! grep -v '^dyld' "$errors" || fail "authorize wrote the lines above to standard error"
     grep -Eq '^\{"success":true,"kind":"accessibility","status":"(granted|notGranted)"\}$' "$line" ||
         fail "authorize wrote: $(cat "$line")"
     ;;
