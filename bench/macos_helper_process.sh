@@ -4,6 +4,7 @@
 #   - the plain floor, linked with the C++ library only;
 #   - the framework floor, the same program linked with the frameworks the helper links
 #     (Foundation, CoreFoundation, ApplicationServices): what loading them costs any program.
+#     The helper's own code is in it and in the core library, libKestrum.dylib.
 # Before timing, it checks with dyld which images `status accessibility` loads: neither AppKit,
 # AVFoundation nor the AppKit half (libKestrumDesktop.dylib) may be among them.
 #
