@@ -1,9 +1,9 @@
 # kestrum_module(<name> DIR <folder> [DEPS ...] [PRIVATE_DEPS ...])
 # One module: <folder>/src/*.cpp (and *.mm, Objective-C++ on macOS) with public headers in
-# <folder>/include, compiled once into the
-# object library <name>Objects. A module is never linked by itself: kestrum_shared_library gathers
-# modules into one shared library, so that a process holds one copy of each. DEPS name other
-# modules (their headers, or their shared library once it exists) or libraries.
+# <folder>/include, compiled once into the object library <name>Objects. A module is never linked
+# by itself: kestrum_shared_library gathers modules into one shared library, so that a process
+# holds one copy of each. DEPS name other modules (their headers, or their shared library once it
+# exists) or libraries.
 function(kestrum_module name)
   cmake_parse_arguments(ARG "" "DIR" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/src/*.cpp ${ARG_DIR}/src/*.mm)
