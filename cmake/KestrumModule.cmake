@@ -1,11 +1,12 @@
 # kestrum_module(<name> DIR <folder> [DEPS ...] [PRIVATE_DEPS ...])
-# One module: <folder>/src/*.cpp with public headers in <folder>/include, compiled once into the
-# object library <name>Objects. A module is never linked by itself: kestrum_shared_library gathers
-# modules into one shared library, so that a process holds one copy of each. DEPS name other
-# modules (their headers, or their shared library once it exists) or libraries.
+# One module: <folder>/src/*.cpp (and *.mm, Objective-C++ on macOS) with public headers in
+# <folder>/include, compiled once into the object library <name>Objects. A module is never linked
+# by itself: kestrum_shared_library gathers modules into one shared library, so that a process
+# holds one copy of each. DEPS name other modules (their headers, or their shared library once it
+# exists) or libraries.
 function(kestrum_module name)
   cmake_parse_arguments(ARG "" "DIR" "DEPS;PRIVATE_DEPS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/src/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/src/*.cpp ${ARG_DIR}/src/*.mm)
   add_library(${name}Objects OBJECT ${sources})
   target_include_directories(${name}Objects PUBLIC $<BUILD_INTERFACE:${ARG_DIR}/include>)
   set(deps)
@@ -60,8 +61,18 @@ endfunction()
 # CMake would pad the build tree's with empty entries, which the dynamic loader reads as the
 # current folder; the room is made here with slashes (the same folder) and the RUNPATH is
 # rewritten in place after installation.
+#
+# On macOS every image already looks in its own folder (@loader_path, see CMakeLists.txt), built
+# or installed; installation adds the lib folder to the installed copy's run paths.
 function(kestrum_runpath target folder)
   file(RELATIVE_PATH relative ${CMAKE_INSTALL_PREFIX}/${folder} ${CMAKE_INSTALL_FULL_LIBDIR})
+  if(APPLE)
+    if(relative)
+      install(CODE "execute_process(COMMAND install_name_tool -add_rpath \"@loader_path/${relative}\"
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${folder}/$<TARGET_FILE_NAME:${target}>\" COMMAND_ERROR_IS_FATAL ANY)")
+    endif()
+    return()
+  endif()
   set(installed "$ORIGIN")
   if(relative)
     string(APPEND installed "/${relative}")

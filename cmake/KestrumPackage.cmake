@@ -7,6 +7,9 @@
 #   lib/cmake/Kestrum/           the CMake package, one targets file per component
 #   lib/pkgconfig/               kestrum.pc (core), kestrum-linux.pc (system and text shells)
 #
+# On macOS: libKestrum.dylib in lib/, the helper with the AppKit half (libKestrumDesktop.dylib)
+# and the bundle in libexec/kestrum/, the Core component and kestrum.pc.
+#
 # The helper is a program for host applications, not for people at a prompt: it lives in a
 # private folder with the desktop shell it loads and the resource bundle it reads beside itself.
 include(CMakePackageConfigHelpers)
@@ -57,6 +60,7 @@ kestrum_install_component(Core TARGETS Kestrum KestrumHelper HEADERS
   Kestrum/base/include/kestrum/URL.hpp
   platform/ports/include/kestrum/ports/Accessibility.hpp
   platform/ports/include/kestrum/ports/Application.hpp
+  platform/ports/include/kestrum/ports/DesktopShellEntry.hpp
   platform/ports/include/kestrum/ports/FileSystem.hpp
   platform/ports/include/kestrum/ports/MainLoop.hpp
   platform/ports/include/kestrum/ports/Output.hpp
@@ -67,17 +71,24 @@ kestrum_install_component(Core TARGETS Kestrum KestrumHelper HEADERS
   platform/ports/include/kestrum/ports/WindowServer.hpp
   platform/ports/include/kestrum/ports/Workspace.hpp)
 install(DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Kestrum_Kestrum.bundle DESTINATION ${KESTRUM_INSTALL_HELPERDIR})
-# The Linux shells: the ports without a display and the way to the desktop shell, the ICU text
-# services, and the desktop shell itself (for hosts that link it rather than load it).
-kestrum_install_component(LinuxSystem TARGETS KestrumLinuxSystem HEADERS
-  platform/linux/system/include/kestrum/linux/LinuxSystemPlatform.hpp
-  platform/linux/system/include/kestrum/linux/LinuxMainLoop.hpp
-  platform/linux/desktop/loader/include/kestrum/desktop/DesktopShellLoader.hpp)
-kestrum_install_component(LinuxText TARGETS KestrumLinuxText HEADERS
-  platform/linux/text/include/kestrum/linux/IcuTextServices.hpp)
-if(TARGET KestrumDesktop)
-  kestrum_install_component(Desktop TARGETS KestrumDesktop HEADERS
-    platform/linux/desktop/include/kestrum/desktop/DesktopShell.hpp)
+if(APPLE)
+  # The macOS shell: its system half is linked into the helper, and its AppKit half is loaded by
+  # the helper from beside it; hosts link neither (an application embeds the helper instead).
+  install(TARGETS KestrumDesktop LIBRARY DESTINATION ${KESTRUM_INSTALL_HELPERDIR})
+  kestrum_runpath(KestrumDesktop ${KESTRUM_INSTALL_HELPERDIR})
+else()
+  # The Linux shells: the ports without a display and the way to the desktop shell, the ICU text
+  # services, and the desktop shell itself (for hosts that link it rather than load it).
+  kestrum_install_component(LinuxSystem TARGETS KestrumLinuxSystem HEADERS
+    platform/linux/system/include/kestrum/linux/LinuxSystemPlatform.hpp
+    platform/linux/system/include/kestrum/linux/LinuxMainLoop.hpp
+    platform/linux/desktop/loader/include/kestrum/desktop/DesktopShellLoader.hpp)
+  kestrum_install_component(LinuxText TARGETS KestrumLinuxText HEADERS
+    platform/linux/text/include/kestrum/linux/IcuTextServices.hpp)
+  if(TARGET KestrumDesktop)
+    kestrum_install_component(Desktop TARGETS KestrumDesktop HEADERS
+      platform/linux/desktop/include/kestrum/desktop/DesktopShell.hpp)
+  endif()
 endif()
 
 set(KESTRUM_INSTALL_BUNDLE ${KESTRUM_INSTALL_HELPERDIR}/Kestrum_Kestrum.bundle)
@@ -92,9 +103,15 @@ install(FILES ${CMAKE_BINARY_DIR}/KestrumConfig.cmake ${CMAKE_BINARY_DIR}/Kestru
 # package works from any folder.
 file(RELATIVE_PATH KESTRUM_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" KESTRUM_PC_PREFIX "${KESTRUM_PC_PREFIX}")
-foreach(name kestrum kestrum-linux)
+set(kestrum_pc_files kestrum)
+if(NOT APPLE)
+  list(APPEND kestrum_pc_files kestrum-linux)
+endif()
+foreach(name ${kestrum_pc_files})
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${name}.pc.in ${CMAKE_BINARY_DIR}/${name}.pc @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/${name}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
 
-include(cmake/KestrumDebian.cmake)
+if(NOT APPLE)
+  include(cmake/KestrumDebian.cmake)
+endif()

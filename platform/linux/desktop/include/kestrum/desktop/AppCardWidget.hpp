@@ -10,6 +10,7 @@
 
 #include "kestrum/AppDragSource.hpp"
 #include "kestrum/PanelContent.hpp"
+#include "kestrum/PanelDesign.hpp"
 
 class QDrag;
 class QLabel;
@@ -17,21 +18,9 @@ class QMimeData;
 
 namespace kestrum::desktop {
 
-// The card's look. Its height and its drag (image, operations) are the core's AppDragSource.
-struct CardMetrics {
-    static constexpr int padding = 6;
-    static constexpr int spacing = 8;
-    static constexpr int iconSize = 32;
-    static constexpr qreal iconCornerRadius = 10;
-    static constexpr int nameFontSize = 16;
-    static constexpr int nameStackSpacing = 4;
-    static constexpr int hintSymbolFontSize = 14;
-    static constexpr int hintLabelFontSize = 8;
-    static constexpr int hintTrailingPadding = 6;
-    static constexpr qreal cornerRadius = 16;
-    static constexpr qreal backgroundOpacity = 0.65;
-    static constexpr qreal strokeOpacity = 0.085;
-};
+// The card's look is the core's design. Its height and its drag (image, operations) are the
+// core's AppDragSource.
+using CardMetrics = AppCardDesign;
 
 // The drag's data on a Qt desktop: the bundle's file URL as a URI list and its path as plain
 // text, from the core's pasteboard writer.

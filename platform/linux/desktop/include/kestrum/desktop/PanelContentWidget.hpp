@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kestrum/PanelContent.hpp"
+#include "kestrum/PanelDesign.hpp"
 #include "kestrum/ports/PanelWindow.hpp"
 
 class QAbstractButton;
@@ -25,22 +26,11 @@ struct DelegateLink {
     PanelWindowDelegate* delegate = nullptr;
 };
 
-// Sizes in logical pixels (points), radii, strokes and opacities of the panel.
-struct PanelMetrics {
-    static constexpr int topPadding = 8;
-    static constexpr int bottomPadding = 12;
-    static constexpr int sidePadding = 12;
-    static constexpr int columnSpacing = 6;
-    static constexpr int headerSpacing = 3;
-    static constexpr int titleFontSize = 14;
-    static constexpr int directionIconFontSize = 14;
-    static constexpr int settingsSymbolFontSize = 15;
-    static constexpr int closeSymbolFontSize = 18;
-    static constexpr qreal cornerRadius = 18;
-    static constexpr qreal strokeOpacity = 0.14;
+// The panel's look in logical pixels (points): the design's (the core's), and how this shell
+// stands in for the platform's material and secondary colour.
+struct PanelMetrics : PanelContentDesign {
     // Stands in for the translucent material behind the content.
     static constexpr qreal materialOpacity = 0.82;
-    static constexpr qreal buttonSecondaryOpacity = 0.35;
     // The secondary foreground colour is the primary one at this opacity.
     static constexpr qreal secondaryForegroundOpacity = 0.5;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "kestrum/ports/DesktopShellEntry.hpp"
 #include "kestrum/ports/PanelWindow.hpp"
 #include "kestrum/ports/Platform.hpp"
 
@@ -13,15 +14,9 @@ namespace kestrum::desktop {
 
 inline constexpr std::string_view desktopShellFileName = "libKestrumDesktop.so";
 
-// The shell's entry point, `extern "C"`:
-//   int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports);
-// It answers 1 after extending *ports (panel windows, the application running Qt's event loop,
-// text services, screens, and on X11 the window list and the workspace), and 0 with *ports as it
-// was when it cannot: another interface version, or a main loop it cannot drive.
-inline constexpr const char* desktopShellEntryPoint = "kestrum_desktop_shell_assemble";
-using DesktopShellEntry = int (*)(unsigned interfaceVersion, Platform* ports);
-// Changes whenever the Platform record or the entry point's contract changes.
-inline constexpr unsigned desktopShellInterfaceVersion = 1;
+// The shell's entry point (kestrum/ports/DesktopShellEntry.hpp) extends *ports with panel
+// windows, the application running Qt's event loop, text services, screens, and on X11 the
+// window list and the workspace; it refuses a main loop it cannot drive.
 
 struct DesktopShellLoadResult {
     bool extended = false;

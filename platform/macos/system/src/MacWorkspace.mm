@@ -1,0 +1,105 @@
+// Launching, opening URLs and running applications through NSWorkspace and
+// NSRunningApplication (AppKit, loaded on first use).
+#import <AppKit/AppKit.h>
+#import <Foundation/Foundation.h>
+
+#include <optional>
+#include <string>
+
+#include "MacFrameworks.hpp"
+#include "MacPorts.hpp"
+
+namespace kestrum::macos {
+namespace {
+
+// The port numbers its policies as AppKit does.
+RunningApplication describe(NSRunningApplication* application) {
+    RunningApplication result;
+    result.processIdentifier = application.processIdentifier;
+    if (NSString* bundleIdentifier = application.bundleIdentifier) result.bundleIdentifier = bundleIdentifier.UTF8String;
+    result.activationPolicy = static_cast<ActivationPolicy>(application.activationPolicy);
+    return result;
+}
+
+NSURL* nsURL(const URL& url) { return [NSURL URLWithString:@(url.absoluteString().c_str())]; }
+
+class MacWorkspace final : public Workspace {
+public:
+    void launchApplication(const URL& applicationURL) override {
+        NSURL* location = nsURL(applicationURL);
+        if (!location) return;
+        // A default configuration activates what it launches. The handler runs on a
+        // concurrent queue and must touch nothing: the outcome is not reported.
+        [workspace() openApplicationAtURL:location
+                            configuration:[KESTRUM_FRAMEWORK_CLASS(appKit, NSWorkspaceOpenConfiguration) configuration]
+                        completionHandler:^(NSRunningApplication*, NSError*){
+                        }];
+    }
+
+    bool openURL(const URL& url) override {
+        NSURL* location = nsURL(url);
+        return location && [workspace() openURL:location];
+    }
+
+    std::vector<RunningApplication> runningApplications(std::string_view bundleIdentifier) override {
+        std::vector<RunningApplication> result;
+        NSString* identifier = [[NSString alloc] initWithBytes:bundleIdentifier.data()
+                                                        length:bundleIdentifier.size()
+                                                      encoding:NSUTF8StringEncoding];
+        if (!identifier) return result;
+        for (NSRunningApplication* application in
+             [KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication) runningApplicationsWithBundleIdentifier:identifier]) {
+            result.push_back(describe(application));
+        }
+        return result;
+    }
+
+    std::optional<RunningApplication> runningApplication(std::int32_t processIdentifier) override {
+        NSRunningApplication* application = [KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication)
+            runningApplicationWithProcessIdentifier:processIdentifier];
+        if (!application) return std::nullopt;
+        return describe(application);
+    }
+
+    void activateIgnoringOtherApps(const RunningApplication& target) override {
+        Class runningApplications = KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication);
+        NSRunningApplication* application =
+            [runningApplications runningApplicationWithProcessIdentifier:target.processIdentifier];
+        if (@available(macOS 14.0, *)) {
+            // Activation is cooperative: a request on behalf of this process, which the
+            // system grants or refuses; ignoring other applications is no longer an option.
+            [application activateFromApplication:[runningApplications currentApplication] options:0];
+        } else {
+            [application activateWithOptions:NSApplicationActivateIgnoringOtherApps];
+        }
+    }
+
+    std::optional<RunningApplication> frontmostApplication() override {
+        NSRunningApplication* application = workspace().frontmostApplication;
+        if (!application) return std::nullopt;
+        return describe(application);
+    }
+
+    Subscription observeApplicationActivation(std::function<void()> handler) override {
+        NSNotificationCenter* center = workspace().notificationCenter;
+        NSNotificationName name =
+            KESTRUM_FRAMEWORK_CONSTANT(appKit, NSWorkspaceDidActivateApplicationNotification);
+        if (!center || !name) return Subscription{};
+        id observer = [center addObserverForName:name
+                                          object:nil
+                                           queue:[NSOperationQueue mainQueue]
+                                      usingBlock:^(NSNotification*) {
+                                        handler();
+                                      }];
+        return Subscription([center, observer] { [center removeObserver:observer]; });
+    }
+
+private:
+    static NSWorkspace* workspace() { return [KESTRUM_FRAMEWORK_CLASS(appKit, NSWorkspace) sharedWorkspace]; }
+};
+
+}  // namespace
+
+std::shared_ptr<Workspace> makeWorkspace() { return std::make_shared<MacWorkspace>(); }
+
+}  // namespace kestrum::macos

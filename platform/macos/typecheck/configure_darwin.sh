@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Configures the project for macOS on a machine without it: CMake is told it targets Darwin
+# (the version a Mac would report is stood in for), nothing is compiled or linked, and the
+# generated link lines are held to what one core per process means there: the helper and the
+# AppKit half link the core library and carry no copy of it, and every image finds libraries
+# through run paths relative to itself, never through a folder of the build machine.
+#
+# Usage: configure_darwin.sh <source dir> <work dir> [clang++]
+# Exits 1 when the configuration fails or a link line breaks a rule.
+set -euo pipefail
+
+source=$(cd "$1" && pwd)
+work=$2
+clang=$(command -v "${3:-clang++}") || { echo "configure_darwin: ${3:-clang++} not found" >&2; exit 1; }
+rm -rf "$work"
+mkdir -p "$work/tools"
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+# CMake asks the Mac for its version while it sets the platform up.
+printf '#!/bin/sh\necho 13.0\n' >"$work/tools/sw_vers"
+chmod +x "$work/tools/sw_vers"
+# This machine's GoogleTest, Google Benchmark and ICU stand in for Homebrew's; nothing is linked.
+multiarch=/usr/lib/$(gcc -dumpmachine)
+cat >"$work/find_here.cmake" <<CMAKE
+set(CMAKE_FIND_LIBRARY_SUFFIXES .dylib .tbd .so .a)
+list(APPEND CMAKE_LIBRARY_PATH $multiarch)
+list(APPEND CMAKE_PREFIX_PATH $multiarch/cmake $multiarch)
+CMAKE
+
+if ! PATH=$work/tools:$PATH cmake -S "$source" -B "$work/build" -G Ninja -Wno-dev \
+    -DCMAKE_SYSTEM_NAME=Darwin -DCMAKE_SYSTEM_VERSION=22.0 -DCMAKE_OSX_DEPLOYMENT_TARGET=13.0 \
+    -DCMAKE_CXX_COMPILER="$clang" -DCMAKE_OBJCXX_COMPILER="$clang" \
+    -DCMAKE_CXX_COMPILER_WORKS=ON -DCMAKE_OBJCXX_COMPILER_WORKS=ON -DCMAKE_TRY_COMPILE_TARGET_TYPE=STATIC_LIBRARY \
+    -DCMAKE_INSTALL_NAME_TOOL=/bin/true -DCMAKE_PROJECT_INCLUDE="$work/find_here.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$work/configure.log" 2>&1; then
+    cat "$work/configure.log" >&2
+    fail "the project does not configure for Darwin"
+fi
+
+link_line() { (cd "$work/build" && ninja -t commands "$1" | tail -n 1); }
+expect() { grep -qE -- "$2" <<<"$1" || fail "$3"; }
+refuse() { ! grep -qE -- "$2" <<<"$1" || fail "$3"; }
+
+core='bin/libKestrum\.[0-9.]+dylib'
+for image in bin/KestrumHelper bin/libKestrumDesktop.dylib; do
+    line=$(link_line "$image")
+    expect "$line" "$core" "$image does not link the core library"
+    refuse "$line" 'KestrumObjects\.dir|KestrumBaseObjects|-force_load|-bundle_loader' "$image carries a copy of the core"
+    refuse "$line" '-rpath,/' "$image looks for libraries in an absolute folder"
+    refuse "$line" 'as-needed|enable-new-dtags|Bsymbolic' "$image is linked with options of the GNU linker"
+done
+helper=$(link_line bin/KestrumHelper)
+expect "$helper" '-rpath,@loader_path .*-rpath,@loader_path/\.\./Frameworks' \
+    "the helper does not look beside itself and in its application's Contents/Frameworks"
+refuse "$helper" 'AppKit|AVFoundation' "the helper links AppKit or AVFoundation, which status must not load"
+appkit=$(link_line bin/libKestrumDesktop.dylib)
+expect "$appkit" '-dynamiclib .*-install_name @rpath/libKestrumDesktop\.dylib' \
+    "the AppKit half is not a library named through the run paths"
+expect "$(link_line "$(grep -oE "$core" <<<"$helper" | head -n 1)")" '-install_name @rpath/libKestrum\.[0-9]+\.dylib' \
+    "the core library is not named through the run paths"
+echo "configured for Darwin: the helper and the AppKit half link one core library through their run paths"

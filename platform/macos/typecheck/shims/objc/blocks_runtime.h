@@ -1,0 +1,2 @@
+// GNUstep's headers ask for the blocks runtime under this name; Debian ships it as <Block.h>.
+#include <Block.h>

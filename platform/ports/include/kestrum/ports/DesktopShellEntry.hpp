@@ -1,0 +1,18 @@
+#pragma once
+// The entry point through which a desktop shell loaded at run time (the Qt shell on Linux, the
+// AppKit half on macOS) extends the ports being assembled for a run, before they are installed.
+#include "kestrum/ports/Platform.hpp"
+
+namespace kestrum::desktop {
+
+// The shell's entry point, `extern "C"`:
+//   int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports);
+// It answers 1 after extending *ports (panel windows, the application running the platform's
+// event loop, and whatever else the platform's shell provides), and 0 with *ports as it was
+// when it cannot: another interface version, or ports it cannot work with.
+inline constexpr const char* desktopShellEntryPoint = "kestrum_desktop_shell_assemble";
+using DesktopShellEntry = int (*)(unsigned interfaceVersion, Platform* ports);
+// Changes whenever the Platform record or the entry point's contract changes.
+inline constexpr unsigned desktopShellInterfaceVersion = 1;
+
+}  // namespace kestrum::desktop
