@@ -2,6 +2,7 @@
 // and for authorize the desktop shell beside the executable), installs them, posts the one task
 // that runs the command and runs the application's event loop.
 #include <signal.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
     auto parsed = kestrum::parseCommand(arguments, *ports.fileSystem);
+    // From here on nothing that a library prints reaches the host; the helper's own message does.
+    ports.output = std::make_shared<kestrum::PosixOutput>(STDOUT_FILENO, kestrum::setStandardErrorAside());
     // authorize shows its panel through the desktop shell beside the executable; status and
     // open never load it.
     if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);

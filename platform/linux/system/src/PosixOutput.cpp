@@ -13,7 +13,19 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <ctime>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KESTRUM_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KESTRUM_SANITIZED 1
+#endif
+#endif
+#ifdef KESTRUM_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 namespace kestrum {
 namespace {
@@ -98,6 +110,35 @@ void reserveStandardDescriptors() {
         const int opened = ::open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
         if (opened >= 0 && opened != descriptor) ::close(opened);
     }
+}
+
+namespace {
+int keptStandardError = -1;
+}  // namespace
+
+int setStandardErrorAside() {
+    if (keptStandardError < 0) {
+        const int kept = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (kept < 0) return STDERR_FILENO;
+        keptStandardError = kept;
+#ifdef KESTRUM_SANITIZED
+        // A sanitizer's report is the one thing besides the helper's message that must be seen.
+        if (!__sanitizer_get_report_path()) {
+            __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(kept)));
+        }
+#endif
+    }
+    // Called again after restoreStandardError(), it points descriptor 2 at /dev/null once more.
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDERR_FILENO);
+        ::close(null);
+    }
+    return keptStandardError;
+}
+
+void restoreStandardError() {
+    if (keptStandardError >= 0) ::dup2(keptStandardError, STDERR_FILENO);
 }
 
 bool PosixOutput::writeStandardOutput(std::string_view bytes, double timeLimit) {
