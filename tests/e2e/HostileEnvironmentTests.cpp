@@ -23,6 +23,7 @@ const std::string kTestBuild = KESTRUM_TEST_BUILD_HELPER_PATH;
 const std::string kBuildTimeBundle = KESTRUM_TEST_BUILD_BUNDLE_PATH;
 const std::vector<std::string> kAuthorize = {"authorize", "accessibility", "--app-url", "/Applications/Tazel.app"};
 const std::string kAuthorizeLine = R"({"success":true,"kind":"accessibility","status":"granted"})" "\n";
+const fs::path kDesktopShell = fs::path(kTestBuild).parent_path() / "libKestrumDesktop.so";
 
 // The contract every run keeps; `shown` names the case.
 void expectEndedWith(const ProcessResult& result, const std::string& standardOutput, const std::string& standardError,
@@ -129,6 +130,14 @@ void makeBundle(const fs::path& bundle, bool fifoTable = false) {
     }
 }
 
+// The test build installed with its bundle and with `place` laying out the desktop shell.
+std::string installWithDesktopShell(const TempDirectory& install, const std::function<void(const fs::path&)>& place) {
+    const std::string program = installHelper(install / "bin");
+    makeBundle(install / "bin/Kestrum_Kestrum.bundle");
+    place(install / "bin/libKestrumDesktop.so");
+    return program;
+}
+
 TEST(HostileEnvironment, DamagedInstallsNeverTakePlantedTextsOrHang) {
     // The build-time path of the test build lies in the build tree; its folder is laid out per case.
     const fs::path buildTimeFolder = fs::path(kBuildTimeBundle).parent_path();
@@ -180,6 +189,44 @@ TEST(HostileEnvironment, DamagedInstallsNeverTakePlantedTextsOrHang) {
          [](const TempDirectory& t) {
              makeBundle(t / "Tazel.app/Contents/Resources/Kestrum_Kestrum.bundle");
              return installHelper(t / "Tazel.app/Contents/MacOS");
+         },
+         true},
+        // Damaged desktop shells are refused; the flow runs on panels that draw nothing.
+        {"a desktop shell cut short by an interrupted update",
+         [](const TempDirectory& t) {
+             return installWithDesktopShell(t, [](const fs::path& shell) {
+                 fs::copy_file(kDesktopShell, shell);
+                 fs::resize_file(shell, 100 * 1024);
+             });
+         },
+         true},
+        {"a desktop shell that is not ELF",
+         [](const TempDirectory& t) {
+             return installWithDesktopShell(t, [](const fs::path& shell) { std::ofstream(shell) << "#!/bin/sh\n"; });
+         },
+         true},
+        {"a FIFO in the desktop shell's place",
+         [](const TempDirectory& t) {
+             return installWithDesktopShell(t, [](const fs::path& shell) { ASSERT_EQ(::mkfifo(shell.c_str(), 0755), 0); });
+         },
+         true},
+        {"a library without the entry point in the desktop shell's place",
+         [](const TempDirectory& t) {
+             return installWithDesktopShell(t, [](const fs::path& shell) {
+                 fs::copy_file(fs::path(kTestBuild).parent_path() / "libKestrumLinuxText.so", shell);
+             });
+         },
+         true},
+        {"a desktop shell of another interface version",
+         [](const TempDirectory& t) {
+             return installWithDesktopShell(
+                 t, [](const fs::path& shell) { fs::copy_file(KESTRUM_DAMAGED_SHELL_OF_ANOTHER_INTERFACE, shell); });
+         },
+         true},
+        {"a desktop shell that answers success without adding anything",
+         [](const TempDirectory& t) {
+             return installWithDesktopShell(
+                 t, [](const fs::path& shell) { fs::copy_file(KESTRUM_DAMAGED_SHELL_ANSWERING_WITHOUT_ADDING, shell); });
          },
          true},
     };

@@ -110,6 +110,8 @@ std::vector<ScreenDescription> QtScreensWindowServer::screens() {
 
 }  // namespace kestrum::desktop
 
+extern "C" const unsigned kestrum_desktop_shell_interface_version = kestrum::desktop::desktopShellInterfaceVersion;
+
 extern "C" int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports) {
     using namespace kestrum::desktop;
     if (interfaceVersion != desktopShellInterfaceVersion || !ports) return 0;

@@ -39,3 +39,5 @@ private:
 // The entry point the loader looks up (see DesktopShellLoader.hpp): assembleDesktopShell() for
 // the loader's interface version, 1 on success and 0 otherwise.
 extern "C" int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports);
+// The interface version the entry point was built for, read by the loader before it calls it.
+extern "C" const unsigned kestrum_desktop_shell_interface_version;
