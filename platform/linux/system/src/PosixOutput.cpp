@@ -24,7 +24,10 @@
 #endif
 #endif
 #ifdef KESTRUM_SANITIZED
-#include <sanitizer/common_interface_defs.h>
+#include <dlfcn.h>
+#include <link.h>
+
+#include <set>
 #endif
 
 namespace kestrum {
@@ -113,7 +116,39 @@ void reserveStandardDescriptors() {
 }
 
 namespace {
+
 int keptStandardError = -1;
+
+#ifdef KESTRUM_SANITIZED
+// A sanitizer's report is the one thing besides the helper's message that must be seen: it goes
+// to `descriptor`, unless a log_path sends it to a file. Every sanitizer runtime in the process
+// keeps a report file of its own (GCC links the undefined-behaviour sanitizer's apart from the
+// address sanitizer's), so each is told.
+void sendSanitizerReportsTo(int descriptor) {
+    using GetPath = const char* (*)();
+    using SetDescriptor = void (*)(void*);
+    std::set<SetDescriptor> told;
+    auto tell = [&](void* handle) {
+        auto path = reinterpret_cast<GetPath>(::dlsym(handle, "__sanitizer_get_report_path"));
+        auto set = reinterpret_cast<SetDescriptor>(::dlsym(handle, "__sanitizer_set_report_fd"));
+        // The runtime answers an empty path, not none, when its reports go to standard error.
+        if (!path || !set || !told.insert(set).second) return;
+        if (const char* current = path(); !current || !*current) {
+            set(reinterpret_cast<void*>(static_cast<intptr_t>(descriptor)));
+        }
+    };
+    ::dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* context) {
+            if (void* handle = ::dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD)) {
+                (*static_cast<decltype(tell)*>(context))(handle);
+                ::dlclose(handle);
+            }
+            return 0;
+        },
+        &tell);
+}
+#endif
+
 }  // namespace
 
 int setStandardErrorAside() {
@@ -122,10 +157,7 @@ int setStandardErrorAside() {
         if (kept < 0) return STDERR_FILENO;
         keptStandardError = kept;
 #ifdef KESTRUM_SANITIZED
-        // A sanitizer's report is the one thing besides the helper's message that must be seen.
-        if (!__sanitizer_get_report_path()) {
-            __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(kept)));
-        }
+        sendSanitizerReportsTo(kept);
 #endif
     }
     // Called again after restoreStandardError(), it points descriptor 2 at /dev/null once more.
