@@ -2,6 +2,7 @@
 // and for authorize the desktop shell beside the executable), installs them, posts the one task
 // that runs the command and runs the application's event loop.
 #include <signal.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "kestrum/linux/LinuxMainLoop.hpp"
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
 #include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/linux/StartupWatch.hpp"
 
 int main(int argc, char** argv) {
     // A host may start the helper with standard output closed; keep its number from being
@@ -26,10 +28,14 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
     auto parsed = kestrum::parseCommand(arguments, *ports.fileSystem);
+    // From here on nothing that a library prints reaches the host; the helper's own message does.
+    ports.output = std::make_shared<kestrum::PosixOutput>(STDOUT_FILENO, kestrum::setStandardErrorAside());
     // authorize shows its panel through the desktop shell beside the executable; status and
-    // open never load it.
+    // open never load it. A desktop that stalls or fails while it starts restarts the helper
+    // on the off-screen platform rather than hold its line back.
     if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
         command && command->action() == kestrum::HelperAction::authorize) {
+        kestrum::StartupWatch::arm({argv, argv + argc}, ports);
         kestrum::desktop::assembleDesktopPorts(ports.fileSystem->mainBundlePath(), ports);
     }
     kestrum::installPlatform(std::move(ports));

@@ -2,6 +2,7 @@
 // and for authorize the AppKit half), installs them, posts the one task that runs the command
 // and runs the application's event loop.
 #include <signal.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
     kestrum::Platform ports = kestrum::macos::makeMacSystemPlatform();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     auto parsed = kestrum::parseCommand(arguments, *ports.fileSystem);
+    // From here on nothing that a framework logs reaches the host; the helper's own message does.
+    ports.output = std::make_shared<kestrum::PosixOutput>(STDOUT_FILENO, kestrum::setStandardErrorAside());
     // authorize shows its panel through the AppKit half; status and open never load it.
     if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
         command && command->action() == kestrum::HelperAction::authorize) {

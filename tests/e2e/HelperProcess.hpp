@@ -109,7 +109,14 @@ inline ProcessResult runProcess(const HelperRun& run) {
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     }
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    if (run.inheritedDescriptor >= 0) posix_spawn_file_actions_adddup2(&actions, run.inheritedDescriptor, kInheritedNumber);
+    // Nothing else of the test's reaches the helper (a test runner may leave descriptors open,
+    // which would change what the descriptor-limit cases leave free).
+    if (run.inheritedDescriptor >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, run.inheritedDescriptor, kInheritedNumber);
+        posix_spawn_file_actions_addclosefrom_np(&actions, kInheritedNumber + 1);
+    } else {
+        posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    }
     if (!run.workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&actions, run.workingDirectory.c_str());
 
     std::vector<std::string> argvStrings{run.program};

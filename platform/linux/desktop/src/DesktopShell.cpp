@@ -1,10 +1,10 @@
 #include "kestrum/desktop/DesktopShell.hpp"
 
-#include <xcb/xcb.h>
-
 #include <QApplication>
 #include <QScreen>
-#include <cstdlib>
+#include <string>
+
+#include "QtPlatforms.hpp"
 
 #include "kestrum/desktop/DesktopShellLoader.hpp"
 #include "kestrum/desktop/QtApplication.hpp"
@@ -13,22 +13,21 @@
 #include "kestrum/desktop/X11Desktop.hpp"
 #include "kestrum/linux/IcuTextServices.hpp"
 #include "kestrum/linux/LinuxMainLoop.hpp"
+#include "kestrum/linux/StartupWatch.hpp"
 
 namespace kestrum::desktop {
 namespace {
 
-void dropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-bool hasEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
+// Where a restart goes when Qt is about to end the process; chosen with the platforms.
+std::string& fatalFallback() {
+    static std::string platforms;
+    return platforms;
 }
 
-bool x11DisplayReachable() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = connection && !xcb_connection_has_error(connection);
-    if (connection) xcb_disconnect(connection);
-    return reachable;
+// The helper writes nothing but its line: Qt's messages are dropped. A fatal one ends the
+// process next; before the helper has answered, a fresh start on the fallback answers instead.
+void handleQtMessage(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type == QtFatalMsg && !fatalFallback().empty()) StartupWatch::restart(fatalFallback());
 }
 
 Rect rectFrom(const QRect& rect) {
@@ -39,20 +38,20 @@ Rect rectFrom(const QRect& rect) {
 
 QApplication& ensureQtApplication() {
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-    qInstallMessageHandler(dropMessage);
-    // Qt ends the process when its platform cannot start; so a display that is named but cannot
-    // be reached, like none at all, means the off-screen platform.
-    if (!hasEnvironment("QT_QPA_PLATFORM")) {
-        if (hasEnvironment("WAYLAND_DISPLAY")) {
-            qputenv("QT_QPA_PLATFORM", "wayland;xcb;offscreen");
-        } else if (!hasEnvironment("DISPLAY") || !x11DisplayReachable()) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-    }
-    // Qt keeps references to both for the application's life.
-    static int argc = 1;
+    const QtPlatformChoice choice = chooseQtPlatforms();
+    fatalFallback() = choice.fallback;
+    qInstallMessageHandler(handleQtMessage);
+    QtEnvironment::dropUnusableSettings();
+    // A display (or a session bus) that stops answering must not hold the helper's line back.
+    if (choice.platforms != offscreenPlatform) StartupWatch::restartWhenStalled(std::string(offscreenPlatform));
+    // Qt keeps references to these for the application's life. The platforms go on the command
+    // line, which Qt prefers to QT_QPA_PLATFORM: the environment that the URL opener inherits
+    // stays as the user set it.
+    static std::string platforms = choice.platforms;
     static char name[] = "KestrumHelper";
-    static char* argv[] = {name, nullptr};
+    static char platformOption[] = "-platform";
+    static char* argv[] = {name, platformOption, platforms.data(), nullptr};
+    static int argc = 3;
     // Lives until the process ends; its destruction at exit would outlive the windows' owners.
     auto* application = new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -61,7 +60,7 @@ QApplication& ensureQtApplication() {
 
 bool assembleDesktopShell(Platform& ports) {
     auto loop = std::dynamic_pointer_cast<LinuxMainLoop>(ports.mainLoop);
-    if (!loop) return false;
+    if (!loop || !QtEnvironment::enoughDescriptors()) return false;
     ensureQtApplication();
 
     ports.application = std::make_shared<QtApplication>(loop);
@@ -109,6 +108,8 @@ std::vector<ScreenDescription> QtScreensWindowServer::screens() {
 }
 
 }  // namespace kestrum::desktop
+
+extern "C" const unsigned kestrum_desktop_shell_interface_version = kestrum::desktop::desktopShellInterfaceVersion;
 
 extern "C" int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports) {
     using namespace kestrum::desktop;

@@ -13,7 +13,29 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <ctime>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KESTRUM_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KESTRUM_SANITIZED 1
+#endif
+#endif
+#ifdef KESTRUM_SANITIZED
+#include <dlfcn.h>
+
+#include <set>
+#ifdef __linux__
+#include <link.h>
+#endif
+#endif
+
+// macOS has no MSG_NOSIGNAL; the SIGPIPE a send raises there is held back and taken by the guard.
+#ifndef MSG_NOSIGNAL
+#define MSG_NOSIGNAL 0
+#endif
 
 namespace kestrum {
 namespace {
@@ -33,10 +55,12 @@ public:
     }
     ~SigpipeGuard() {
         if (!blocked_) return;
-        if (raised && !wasPending_) {
-            const timespec zero{};
-            while (sigtimedwait(&pipeSet_, nullptr, &zero) < 0 && errno == EINTR) {
-            }
+        sigset_t pending;
+        sigemptyset(&pending);
+        // Taken only when pending, so that sigwait returns at once (macOS has no sigtimedwait).
+        if (raised && !wasPending_ && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
+            int taken = 0;
+            sigwait(&pipeSet_, &taken);
         }
         pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
     }
@@ -98,6 +122,69 @@ void reserveStandardDescriptors() {
         const int opened = ::open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
         if (opened >= 0 && opened != descriptor) ::close(opened);
     }
+}
+
+namespace {
+
+int keptStandardError = -1;
+
+#ifdef KESTRUM_SANITIZED
+// A sanitizer's report is the one thing besides the helper's message that must be seen: it goes
+// to `descriptor`, unless a log_path sends it to a file. Every sanitizer runtime in the process
+// keeps a report file of its own (GCC links the undefined-behaviour sanitizer's apart from the
+// address sanitizer's), so each is told.
+void sendSanitizerReportsTo(int descriptor) {
+    using GetPath = const char* (*)();
+    using SetDescriptor = void (*)(void*);
+    std::set<SetDescriptor> told;
+    auto tell = [&](void* handle) {
+        auto path = reinterpret_cast<GetPath>(::dlsym(handle, "__sanitizer_get_report_path"));
+        auto set = reinterpret_cast<SetDescriptor>(::dlsym(handle, "__sanitizer_set_report_fd"));
+        // The runtime answers an empty path, not none, when its reports go to standard error.
+        if (!path || !set || !told.insert(set).second) return;
+        if (const char* current = path(); !current || !*current) {
+            set(reinterpret_cast<void*>(static_cast<intptr_t>(descriptor)));
+        }
+    };
+#ifdef __linux__
+    ::dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* context) {
+            if (void* handle = ::dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD)) {
+                (*static_cast<decltype(tell)*>(context))(handle);
+                ::dlclose(handle);
+            }
+            return 0;
+        },
+        &tell);
+#else
+    // Clang links one runtime for all the sanitizers of a build.
+    tell(RTLD_DEFAULT);
+#endif
+}
+#endif
+
+}  // namespace
+
+int setStandardErrorAside() {
+    if (keptStandardError < 0) {
+        const int kept = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (kept < 0) return STDERR_FILENO;
+        keptStandardError = kept;
+#ifdef KESTRUM_SANITIZED
+        sendSanitizerReportsTo(kept);
+#endif
+    }
+    // Called again after restoreStandardError(), it points descriptor 2 at /dev/null once more.
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDERR_FILENO);
+        ::close(null);
+    }
+    return keptStandardError;
+}
+
+void restoreStandardError() {
+    if (keptStandardError >= 0) ::dup2(keptStandardError, STDERR_FILENO);
 }
 
 bool PosixOutput::writeStandardOutput(std::string_view bytes, double timeLimit) {

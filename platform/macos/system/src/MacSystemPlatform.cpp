@@ -29,6 +29,8 @@ bool extendWithDesktopShell(Platform& ports) {
     // Stays loaded for the life of the process: its code runs until the end.
     void* handle = ::dlopen(std::string(desktopShellPath).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) return false;
+    const auto* version = static_cast<const unsigned*>(::dlsym(handle, desktop::desktopShellVersionSymbol));
+    if (!version || *version != desktop::desktopShellInterfaceVersion) return false;
     auto entry = reinterpret_cast<desktop::DesktopShellEntry>(::dlsym(handle, desktop::desktopShellEntryPoint));
     if (!entry) return false;
     // The shell works on a copy, so that a refusal cannot leave the ports half extended.

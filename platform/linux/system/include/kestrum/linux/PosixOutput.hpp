@@ -16,6 +16,16 @@ bool writeAllToDescriptor(int descriptor, std::string_view bytes, double timeLim
 // standard number and receives the line meant for standard output. Call first thing.
 void reserveStandardDescriptors();
 
+// Keeps the host's standard error on a descriptor of its own (closed on exec) and points
+// descriptor 2 at /dev/null, so that what libraries print (Qt, fontconfig, GLib, xcb) never
+// reaches the host. Sanitizer reports follow the kept descriptor unless they go to a log file.
+// Answers the descriptor that now reaches the host's standard error: 2, unchanged, when no
+// descriptor can be spared. Call after the command line is parsed.
+int setStandardErrorAside();
+// Puts the kept standard error back on descriptor 2, as the process found it: for a program that
+// replaces itself (execve) and sets it aside again. Async-signal-safe.
+void restoreStandardError();
+
 class PosixOutput : public Output {
 public:
     PosixOutput(int outputDescriptor = 1, int errorDescriptor = 2)

@@ -9,3 +9,6 @@
 // and the main run loop the system half's main loop uses) and the panel windows into *ports and
 // answers 1; 0 otherwise. Main thread, before the ports are installed.
 extern "C" int kestrum_desktop_shell_assemble(unsigned interfaceVersion, kestrum::Platform* ports);
+// The interface version the AppKit half was built for, read by the helper before it calls the
+// entry point.
+extern "C" const unsigned kestrum_desktop_shell_interface_version;

@@ -24,7 +24,11 @@ struct DesktopShellLoadResult {
 };
 
 // Loads the shell from `directory` and lets its entry point extend `ports`, which stay as they
-// were when anything fails. Loading it twice is harmless.
+// were when anything fails. A damaged shell is refused, not loaded: the file must be a regular
+// ELF shared object of this machine whose headers and segments lie within the file (a truncated
+// one would end the process with SIGBUS once mapped), it must be built for this interface
+// version, and its entry point must answer success with every port still there and panel
+// windows and an application of its own added. Loading it twice is harmless.
 DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& ports);
 
 // Ports with which a flow can show its panel: the shell from `directory`, and panels that render
