@@ -179,9 +179,26 @@ Rect appKitFrame(WindowServer& windowServer, const Rect& fromGlobalTopLeftFrame)
 }
 
 std::optional<Rect> windowServerFrame(WindowServer& windowServer, std::int32_t processIdentifier) {
-    const auto list = windowServer.copyWindowList(window_frames::windowListOptions, window_frames::windowListRelativeTo);
-    return windowServerFrame(processIdentifier, list,
-                             [&windowServer](const Rect& bounds) { return appKitFrame(windowServer, bounds); });
+    return WindowServerFrameReader().read(windowServer, processIdentifier);
+}
+
+std::optional<Rect> WindowServerFrameReader::read(WindowServer& windowServer, std::int32_t processIdentifier) {
+    auto list = windowServer.copyWindowList(window_frames::windowListOptions, window_frames::windowListRelativeTo);
+    // One reading of the screens serves every window of this call.
+    auto screens = screenPairs(windowServer);
+    // Shared lists never change, so the same one holds the same entries.
+    if (last_ && list && list->sameShared(last_->list) && last_->processIdentifier == processIdentifier &&
+        last_->screens == screens) {
+        return last_->frame;
+    }
+    const auto frame = windowServerFrame(processIdentifier, list,
+                                         [&screens](const Rect& bounds) { return appKitFrame(bounds, screens); });
+    if (list && list->list()) {
+        last_ = Answer{std::move(*list), std::move(screens), processIdentifier, frame};
+    } else {
+        last_.reset();
+    }
+    return frame;
 }
 
 std::optional<Point> pointValue(Accessibility& accessibility, std::string_view attribute, const ElementRef& element) {
