@@ -4,7 +4,7 @@
 #include <QCursor>
 #include <QSocketNotifier>
 
-#include "kestrum/desktop/QtPanelWindow.hpp"
+#include "kestrum/desktop/QtScreens.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
 
 namespace kestrum::desktop {
