@@ -81,6 +81,7 @@ X11Desktop::X11Desktop(xcb_connection_t* connection, std::uint32_t root) : conne
     internAtoms();
     // Events are taken in as they come while a Qt loop runs, and before every read otherwise.
     if (QCoreApplication::instance()) {
+        thread_ = QThread::currentThread();
         notifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(xcb_get_file_descriptor(connection_)),
                                                       QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { processEvents(); });
@@ -219,7 +220,7 @@ void X11Desktop::notifyLater() {
 
 bool X11Desktop::readsSocketItself() const {
     // While a Qt loop runs, the notifier takes in whatever arrives; a read would find nothing.
-    return !notifier_ || QThread::currentThread()->loopLevel() == 0;
+    return !notifier_ || thread_->loopLevel() == 0;
 }
 
 // MARK: - Kept state

@@ -194,18 +194,22 @@ void LinuxMainLoop::fireDueTimers() {
     const double time = now();
     // Timers made by the actions of this pass wait for the next one.
     const std::uint64_t madeBefore = nextSequence_;
-    for (;;) {
-        // The earliest due timer (in order of creation on a tie), found again after every action:
-        // an action may invalidate timers, make new ones or fire some from a nested dispatch.
+    for (bool more = true; more;) {
+        // The earliest due timer (in order of creation on a tie), found again after every action
+        // while others were due: an action may invalidate timers or fire some from a nested
+        // dispatch. (A timer that was not due cannot become due in this pass.)
         const std::shared_ptr<TimerState>* earliest = nullptr;
+        int due = 0;
         for (const auto& timer : timers_) {
             if (!timer->valid || timer->due > time || timer->sequence >= madeBefore) continue;
+            ++due;
             if (!earliest || timer->due < (*earliest)->due ||
                 (timer->due == (*earliest)->due && timer->sequence < (*earliest)->sequence)) {
                 earliest = &timer;
             }
         }
         if (!earliest) break;
+        more = due > 1;
         const std::shared_ptr<TimerState> timer = *earliest;
         const auto action = timer->action;
         if (timer->repeats) {

@@ -24,6 +24,7 @@
 #include "kestrum/ports/Workspace.hpp"
 
 class QSocketNotifier;
+class QThread;
 
 namespace kestrum::desktop {
 
@@ -94,6 +95,7 @@ private:
     std::uint32_t root_;
     std::map<std::string, std::uint32_t> atoms_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    QThread* thread_ = nullptr;  // where the notifier and this desktop live
     std::map<int, std::function<void()>> observers_;
     int nextObserver_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
