@@ -88,6 +88,7 @@ private:
         std::optional<Rect> frame;
     };
     std::optional<Answer> last_;
+    std::vector<ScreenPair> screens_;
 };
 
 std::optional<Point> pointValue(Accessibility& accessibility, std::string_view attribute, const ElementRef& element);
