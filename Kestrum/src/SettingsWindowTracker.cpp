@@ -17,6 +17,19 @@ constexpr std::string_view kResized = "AXResized";
 
 bool isUsable(double value) { return std::isfinite(value); }
 
+// The first instance whose activation policy is not prohibited, else the first; null for none.
+const RunningApplication* settingsApplicationAmong(const std::vector<RunningApplication>& applications) {
+    if (applications.empty()) return nullptr;
+    const RunningApplication* choice = &applications.front();
+    for (const auto& application : applications) {
+        if (choice->activationPolicy == ActivationPolicy::prohibited &&
+            application.activationPolicy != ActivationPolicy::prohibited) {
+            choice = &application;
+        }
+    }
+    return choice;
+}
+
 }  // namespace
 
 std::shared_ptr<SettingsWindowTracker> SettingsWindowTracker::create() {
@@ -84,19 +97,13 @@ void SettingsWindowTracker::removeRunLoopSources() {
 
 std::optional<RunningApplication> SettingsWindowTracker::runningSettingsApplication() const {
     const auto applications = ports_.workspace->runningApplications(bundleIdentifier);
-    if (applications.empty()) return std::nullopt;
-    const RunningApplication* choice = &applications.front();
-    for (const auto& application : applications) {
-        if (choice->activationPolicy == ActivationPolicy::prohibited &&
-            application.activationPolicy != ActivationPolicy::prohibited) {
-            choice = &application;
-        }
-    }
-    return *choice;
+    const RunningApplication* choice = settingsApplicationAmong(applications);
+    return choice ? std::optional<RunningApplication>(*choice) : std::nullopt;
 }
 
 void SettingsWindowTracker::attachIfNeeded() {
-    const auto application = runningSettingsApplication();
+    const auto applications = ports_.workspace->runningApplications(bundleIdentifier);
+    const RunningApplication* application = settingsApplicationAmong(applications);
     if (!application) {
         finishTrackingIfNeededBecauseAppExited();
         return;
@@ -106,7 +113,7 @@ void SettingsWindowTracker::attachIfNeeded() {
     const std::int32_t pid = application->processIdentifier;
     const std::uint64_t run = run_;
 
-    if (const auto frame = windowServerFrame(*ports_.windowServer, pid)) {
+    if (const auto frame = windowServerFrames_.read(*ports_.windowServer, pid)) {
         report(*frame);
         if (run_ != run) return;  // the owner ended the run from its callback
     }

@@ -77,15 +77,29 @@ std::optional<std::uint32_t> displayIdentifier(const std::optional<LooseValue>& 
     return std::nullopt;
 }
 
-std::vector<ScreenPair> screenPairs(const std::vector<ScreenDescription>& screens,
-                                    const std::function<Rect(std::uint32_t)>& displayBounds) {
-    std::vector<ScreenPair> pairs;
-    pairs.reserve(screens.size());
+namespace {
+
+void appendScreenPairs(const std::vector<ScreenDescription>& screens,
+                       const std::function<Rect(std::uint32_t)>& displayBounds, std::vector<ScreenPair>& pairs) {
     for (const auto& screen : screens) {
         const auto display = displayIdentifier(screen.displayNumber);
         if (!display) continue;
         pairs.push_back({screen.frame, displayBounds(*display)});
     }
+}
+
+void readScreenPairs(WindowServer& windowServer, std::vector<ScreenPair>& pairs) {
+    appendScreenPairs(windowServer.screens(),
+                      [&windowServer](std::uint32_t display) { return windowServer.displayBounds(display); }, pairs);
+}
+
+}  // namespace
+
+std::vector<ScreenPair> screenPairs(const std::vector<ScreenDescription>& screens,
+                                    const std::function<Rect(std::uint32_t)>& displayBounds) {
+    std::vector<ScreenPair> pairs;
+    pairs.reserve(screens.size());
+    appendScreenPairs(screens, displayBounds, pairs);
     return pairs;
 }
 
@@ -169,8 +183,9 @@ std::optional<ElementList> arrayValue(const AttributeResult& result) {
 }
 
 std::vector<ScreenPair> screenPairs(WindowServer& windowServer) {
-    return screenPairs(windowServer.screens(),
-                       [&windowServer](std::uint32_t display) { return windowServer.displayBounds(display); });
+    std::vector<ScreenPair> pairs;
+    readScreenPairs(windowServer, pairs);
+    return pairs;
 }
 
 Rect appKitFrame(WindowServer& windowServer, const Rect& fromGlobalTopLeftFrame) {
@@ -179,9 +194,28 @@ Rect appKitFrame(WindowServer& windowServer, const Rect& fromGlobalTopLeftFrame)
 }
 
 std::optional<Rect> windowServerFrame(WindowServer& windowServer, std::int32_t processIdentifier) {
-    const auto list = windowServer.copyWindowList(window_frames::windowListOptions, window_frames::windowListRelativeTo);
-    return windowServerFrame(processIdentifier, list,
-                             [&windowServer](const Rect& bounds) { return appKitFrame(windowServer, bounds); });
+    return WindowServerFrameReader().read(windowServer, processIdentifier);
+}
+
+std::optional<Rect> WindowServerFrameReader::read(WindowServer& windowServer, std::int32_t processIdentifier) {
+    auto list = windowServer.copyWindowList(window_frames::windowListOptions, window_frames::windowListRelativeTo);
+    // One reading of the screens serves every window of this call (into a buffer kept between
+    // calls, read many times a second).
+    screens_.clear();
+    readScreenPairs(windowServer, screens_);
+    // Shared lists never change, so the same one holds the same entries.
+    if (last_ && list && list->sameShared(last_->list) && last_->processIdentifier == processIdentifier &&
+        last_->screens == screens_) {
+        return last_->frame;
+    }
+    const auto frame = windowServerFrame(processIdentifier, list,
+                                         [this](const Rect& bounds) { return appKitFrame(bounds, screens_); });
+    if (list && list->list()) {
+        last_ = Answer{std::move(*list), screens_, processIdentifier, frame};
+    } else {
+        last_.reset();
+    }
+    return frame;
 }
 
 std::optional<Point> pointValue(Accessibility& accessibility, std::string_view attribute, const ElementRef& element) {

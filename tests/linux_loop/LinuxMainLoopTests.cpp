@@ -230,6 +230,29 @@ TEST(LinuxMainLoop, NextDeadlineFollowsTheEarliestTimerPlusItsTolerance) {
     EXPECT_FALSE(loop.nextDeadline().has_value());
 }
 
+// What a foreign loop waits on: the descriptor wakes it when a timer is due and is quiet again
+// after the dispatch, also when the timer it was set for was invalidated meanwhile.
+TEST(LinuxMainLoop, TheTimerDescriptorWakesAForeignLoopWhenATimerIsDue) {
+    LinuxMainLoop loop;
+    const auto waitForTimer = [&] {
+        pollfd descriptor{loop.timerDescriptor(), POLLIN, 0};
+        return ::poll(&descriptor, 1, 5000) == 1;
+    };
+    int fired = 0;
+    loop.scheduleOnce(0.02, [&] { ++fired; });
+    ASSERT_TRUE(waitForTimer());
+    loop.dispatch();
+    EXPECT_EQ(fired, 1);
+    EXPECT_FALSE(readable(loop.timerDescriptor()));
+
+    auto cancelled = loop.scheduleOnce(0.02, [&] { ++fired; });
+    cancelled->invalidate();
+    ASSERT_TRUE(waitForTimer());
+    loop.dispatch();
+    EXPECT_EQ(fired, 1);
+    EXPECT_FALSE(readable(loop.timerDescriptor()));
+}
+
 // Something a waiting task or timer holds posts again when it is released with the loop; what
 // it posts is released too, not left behind.
 TEST(LinuxMainLoop, DestroyingTheLoopReleasesWaitingWorkEvenWhenThatPostsAgain) {

@@ -171,6 +171,27 @@ TEST(WindowServerFrame, ReadsTheOnScreenListAndConvertsEachWindowThroughTheScree
     EXPECT_EQ(server.windowListReads, 1);
 }
 
+// The reader answers an unchanged list without a scan, but anything else that changed counts:
+// a new list with the same contents, other screens, another process.
+TEST(WindowServerFrame, TheReaderReusesItsAnswerOnlyForTheSameListScreensAndProcess) {
+    fakes::FakeWindowServer server;
+    server.addScreen(1, kPrimary.frame, kPrimary.frame, kPrimary.cgBounds);
+    server.windowList = list({windowEntry(3, Rect{100, 50, 800, 600}), windowEntry(4, Rect{0, 0, 1000, 700})});
+    WindowServerFrameReader reader;
+    EXPECT_EQ(reader.read(server, 3), (Rect{100, 247, 800, 600}));
+    EXPECT_EQ(reader.read(server, 3), (Rect{100, 247, 800, 600}));
+    EXPECT_EQ(reader.read(server, 4), (Rect{0, 197, 1000, 700}));
+
+    server.screenList.front().frame = Rect{0, 0, 1440, 1000};  // a taller primary screen
+    EXPECT_EQ(reader.read(server, 4), (Rect{0, 297, 1000, 700}));
+
+    server.windowList = list({windowEntry(4, Rect{10, 0, 1000, 700})});
+    EXPECT_EQ(reader.read(server, 4), (Rect{10, 297, 1000, 700}));
+    server.windowList = std::nullopt;
+    EXPECT_FALSE(reader.read(server, 4));
+    EXPECT_EQ(server.windowListReads, 6);  // the list is read every time
+}
+
 // --- accessibility readers and mainWindow ------------------------------------------------------
 
 TEST(AttributeReaders, AValueOfAnotherTypeReadsAsNothing) {

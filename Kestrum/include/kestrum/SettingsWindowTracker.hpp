@@ -10,6 +10,7 @@
 #include <string>
 
 #include "kestrum/Geometry.hpp"
+#include "kestrum/WindowFrames.hpp"
 #include "kestrum/ports/Accessibility.hpp"
 #include "kestrum/ports/MainLoop.hpp"
 #include "kestrum/ports/WindowServer.hpp"
@@ -91,6 +92,7 @@ private:
     void removeRunLoopSources();
 
     Ports ports_;
+    WindowServerFrameReader windowServerFrames_;
     std::optional<Rect> currentFrame_;
     std::unique_ptr<AccessibilityObserver> appObserver_;
     std::unique_ptr<AccessibilityObserver> windowObserver_;

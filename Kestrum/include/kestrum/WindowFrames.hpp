@@ -2,8 +2,8 @@
 // Which window of System Settings to follow and where it is, in bottom-left global
 // coordinates. The decisions are pure functions of plain records (screen pairs, loosely
 // typed window entries, attribute results); thin overloads fill those records from the ports,
-// reading everything afresh on every call (nothing is cached, so a change in the arrangement
-// of screens takes effect at once). Nothing here fails loudly: malformed input gives an
+// reading them afresh on every call (so a change in the arrangement of screens takes effect
+// at once). Nothing here fails loudly: malformed input gives an
 // absent result or is skipped.
 #include <cstdint>
 #include <functional>
@@ -72,6 +72,24 @@ std::optional<ElementList> arrayValue(const AttributeResult& result);
 std::vector<ScreenPair> screenPairs(WindowServer& windowServer);
 Rect appKitFrame(WindowServer& windowServer, const Rect& fromGlobalTopLeftFrame);
 std::optional<Rect> windowServerFrame(WindowServer& windowServer, std::int32_t processIdentifier);
+
+// windowServerFrame() over the ports, read up to 30 times a second: the list and the screens
+// are read on every call, but a list that comes back as the same shared value, beside the same
+// screens and for the same process, gives the frame found last time without another scan.
+class WindowServerFrameReader {
+public:
+    std::optional<Rect> read(WindowServer& windowServer, std::int32_t processIdentifier);
+
+private:
+    struct Answer {
+        LooseValue list;
+        std::vector<ScreenPair> screens;
+        std::int32_t processIdentifier = 0;
+        std::optional<Rect> frame;
+    };
+    std::optional<Answer> last_;
+    std::vector<ScreenPair> screens_;
+};
 
 std::optional<Point> pointValue(Accessibility& accessibility, std::string_view attribute, const ElementRef& element);
 std::optional<Size> sizeValue(Accessibility& accessibility, std::string_view attribute, const ElementRef& element);

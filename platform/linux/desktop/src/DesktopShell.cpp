@@ -1,7 +1,6 @@
 #include "kestrum/desktop/DesktopShell.hpp"
 
 #include <QApplication>
-#include <QScreen>
 #include <string>
 
 #include "QtPlatforms.hpp"
@@ -9,6 +8,7 @@
 #include "kestrum/desktop/DesktopShellLoader.hpp"
 #include "kestrum/desktop/QtApplication.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
+#include "kestrum/desktop/QtScreens.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
 #include "kestrum/desktop/X11Desktop.hpp"
 #include "kestrum/linux/IcuTextServices.hpp"
@@ -28,10 +28,6 @@ std::string& fatalFallback() {
 // process next; before the helper has answered, a fresh start on the fallback answers instead.
 void handleQtMessage(QtMsgType type, const QMessageLogContext&, const QString&) {
     if (type == QtFatalMsg && !fatalFallback().empty()) StartupWatch::restart(fatalFallback());
-}
-
-Rect rectFrom(const QRect& rect) {
-    return Rect{double(rect.x()), double(rect.y()), double(rect.width()), double(rect.height())};
 }
 
 }  // namespace
@@ -84,28 +80,12 @@ std::optional<LooseValue> QtScreensWindowServer::copyWindowList(std::uint32_t op
 }
 
 Rect QtScreensWindowServer::displayBounds(std::uint32_t displayIdentifier) {
-    const auto screens = QGuiApplication::screens();
-    if (displayIdentifier >= 1 && displayIdentifier <= static_cast<std::uint32_t>(screens.size())) {
-        const Rect primary = primaryScreenGeometry();
-        const Rect bounds = rectFrom(screens[static_cast<int>(displayIdentifier - 1)]->geometry());
-        return Rect{bounds.x() - primary.x(), bounds.y() - primary.y(), bounds.width(), bounds.height()};
-    }
+    const auto& bounds = qtScreens().displayBounds;
+    if (displayIdentifier >= 1 && displayIdentifier <= bounds.size()) return bounds[displayIdentifier - 1];
     return inner_ ? inner_->displayBounds(displayIdentifier) : Rect{};
 }
 
-std::vector<ScreenDescription> QtScreensWindowServer::screens() {
-    const Rect primary = primaryScreenGeometry();
-    std::vector<ScreenDescription> result;
-    int number = 0;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        ++number;
-        ScreenDescription& description = result.emplace_back();
-        description.frame = bottomLeftFromQtRect(rectFrom(screen->geometry()), primary);
-        description.visibleFrame = bottomLeftFromQtRect(rectFrom(screen->availableGeometry()), primary);
-        description.displayNumber.emplace(std::int64_t{number});
-    }
-    return result;
-}
+std::vector<ScreenDescription> QtScreensWindowServer::screens() { return qtScreens().descriptions; }
 
 }  // namespace kestrum::desktop
 

@@ -3,25 +3,20 @@
 #include <QApplication>
 #include <QCursor>
 #include <QSocketNotifier>
-#include <QTimer>
-#include <cmath>
-#include <limits>
 
-#include "kestrum/desktop/QtPanelWindow.hpp"
+#include "kestrum/desktop/QtScreens.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
 
 namespace kestrum::desktop {
 
 QtApplication::QtApplication(std::shared_ptr<LinuxMainLoop> loop)
     : loop_(std::move(loop)), context_(std::make_unique<QObject>()) {
-    notifier_ = new QSocketNotifier(static_cast<qintptr>(loop_->wakeDescriptor()), QSocketNotifier::Read,
-                                    context_.get());
-    QObject::connect(notifier_, &QSocketNotifier::activated, context_.get(), [this] { dispatch(); });
-    timer_ = new QTimer(context_.get());
-    timer_->setSingleShot(true);
-    timer_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer_, &QTimer::timeout, context_.get(), [this] { dispatch(); });
-    armTimer();
+    // Posted work and due timers each make a descriptor of the loop readable; Qt's own timers
+    // are not involved, so a tick is one wake-up and one dispatch.
+    for (const int descriptor : {loop_->wakeDescriptor(), loop_->timerDescriptor()}) {
+        auto* notifier = new QSocketNotifier(static_cast<qintptr>(descriptor), QSocketNotifier::Read, context_.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, context_.get(), [this] { dispatch(); });
+    }
 }
 
 QtApplication::~QtApplication() = default;
@@ -32,18 +27,6 @@ void QtApplication::dispatch() {
     // step, the launch's frame) runs in a second pass now rather than after another round of
     // Qt's loop woken by the notifier: one wake-up per tick instead of two.
     loop_->dispatch();
-    armTimer();
-}
-
-void QtApplication::armTimer() {
-    const auto deadline = loop_->nextDeadline();
-    if (!deadline) {
-        timer_->stop();
-        return;
-    }
-    const double wait = std::ceil((*deadline - loop_->now()) * 1000.0);
-    const double limit = static_cast<double>(std::numeric_limits<int>::max());
-    timer_->start(wait <= 0 ? 0 : static_cast<int>(std::min(wait, limit)));
 }
 
 void QtApplication::run() {
@@ -51,8 +34,7 @@ void QtApplication::run() {
         exitCode_ = 0;
         return;
     }
-    // Work posted before Qt took over is waiting already; the notifier sees it at once.
-    armTimer();
+    // Work posted and timers scheduled before Qt took over make the descriptors readable already.
     exitCode_ = QApplication::exec();
 }
 

@@ -30,19 +30,6 @@ QRect roundedRect(const Rect& rect) {
 
 }  // namespace
 
-Rect primaryScreenGeometry() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) return rectFrom(screen->geometry());
-    return Rect{0, 0, 1440, 900};
-}
-
-std::vector<ScreenScale> desktopScreenScales() {
-    std::vector<ScreenScale> result;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        result.push_back(ScreenScale{rectFrom(screen->geometry()), screen->devicePixelRatio()});
-    }
-    return result;
-}
-
 // The top-level widget. Presses are seen on its QWindow, before any child widget gets them,
 // so each press is reported exactly once and then takes its normal path.
 //

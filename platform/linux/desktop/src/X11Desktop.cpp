@@ -5,12 +5,13 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QSocketNotifier>
+#include <QThread>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_set>
 
-#include "kestrum/desktop/QtPanelWindow.hpp"
+#include "kestrum/desktop/QtScreens.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
 
 namespace kestrum::desktop {
@@ -80,6 +81,7 @@ X11Desktop::X11Desktop(xcb_connection_t* connection, std::uint32_t root) : conne
     internAtoms();
     // Events are taken in as they come while a Qt loop runs, and before every read otherwise.
     if (QCoreApplication::instance()) {
+        thread_ = QThread::currentThread();
         notifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(xcb_get_file_descriptor(connection_)),
                                                       QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { processEvents(); });
@@ -120,6 +122,8 @@ bool X11Desktop::takeEvents(bool readSocket) {
                readSocket ? xcb_poll_for_event(connection_) : xcb_poll_for_queued_event(connection_)) {
         takeEvent(*event, activationChanged);
         std::free(event);
+        // Some client may need asking again; a desktop without events is not looked through.
+        clientsStale_ = true;
     }
     return activationChanged;
 }
@@ -191,27 +195,32 @@ void X11Desktop::takeEvent(const xcb_generic_event_t& event, bool& activationCha
 }
 
 void X11Desktop::processEvents() {
-    if (!takeEvents(true)) return;
+    if (takeEvents(true)) tellObservers();
+}
+
+void X11Desktop::tellObservers() {
     // Handlers may subscribe or cancel while being told.
     std::vector<std::function<void()>> handlers;
     for (const auto& [id, handler] : observers_) handlers.push_back(handler);
     for (const auto& handler : handlers) handler();
 }
 
-// Events that arrived while replies were awaited are already read from the socket, so the
-// notifier will not announce them: they are taken in at once, and observers are told later.
+// An activation seen outside the notifier (read from the socket before a read of the list, or
+// while replies were awaited) is told to observers later, never from inside a read.
 void X11Desktop::notifyLater() {
-    if (!takeEvents(false) || observers_.empty() || !notifier_) return;
+    if (observers_.empty() || !notifier_) return;
     const std::weak_ptr<bool> alive = alive_;
     QMetaObject::invokeMethod(
         notifier_.get(),
         [this, alive] {
-            if (!alive.lock()) return;
-            std::vector<std::function<void()>> handlers;
-            for (const auto& [id, handler] : observers_) handlers.push_back(handler);
-            for (const auto& handler : handlers) handler();
+            if (alive.lock()) tellObservers();
         },
         Qt::QueuedConnection);
+}
+
+bool X11Desktop::readsSocketItself() const {
+    // While a Qt loop runs, the notifier takes in whatever arrives; a read would find nothing.
+    return !notifier_ || thread_->loopLevel() == 0;
 }
 
 // MARK: - Kept state
@@ -239,9 +248,10 @@ void X11Desktop::refreshList() {
     }
     order_ = std::move(order);
     listedStale_ = true;
+    clientsStale_ = true;
 }
 
-void X11Desktop::refreshClients() {
+void X11Desktop::refreshClients(const std::vector<std::uint32_t>& ids) {
     struct Asked {
         std::uint32_t id;
         Client* client;
@@ -253,7 +263,7 @@ void X11Desktop::refreshClients() {
         bool properties = false, bounds = false, topLevel = false;
     };
     std::vector<Asked> asked;
-    for (const std::uint32_t id : order_) {
+    for (const std::uint32_t id : ids) {
         Client& client = clients_[id];
         if (!client.propertiesStale && !client.geometryStale && !client.topLevelStale) continue;
         Asked& a = asked.emplace_back(Asked{id, &client});
@@ -347,10 +357,17 @@ void X11Desktop::refreshClients() {
 }
 
 void X11Desktop::refresh() {
-    takeEvents(true);
-    if (listStale_) refreshList();
-    refreshClients();
-    notifyLater();
+    bool activationChanged = readsSocketItself() && takeEvents(true);
+    if (listStale_ || clientsStale_) {
+        if (listStale_) refreshList();
+        if (clientsStale_) {
+            clientsStale_ = false;
+            refreshClients(order_);
+        }
+        // Events that arrived while the replies were awaited are queued, not announced.
+        if (takeEvents(false)) activationChanged = true;
+    }
+    if (activationChanged) notifyLater();
 }
 
 const std::vector<X11Window>& X11Desktop::windows() {
@@ -377,13 +394,13 @@ std::optional<X11Window> X11Desktop::activeWindow() {
             takeProperty(connection_, askProperty(connection_, root_, atoms_["_NET_ACTIVE_WINDOW"], XCB_ATOM_WINDOW, 1)));
         active_ = active.empty() || active.front() == XCB_WINDOW_NONE ? std::nullopt
                                                                        : std::optional<std::uint32_t>(active.front());
+        if (takeEvents(false)) notifyLater();
     }
     if (!active_) return std::nullopt;
     if (const auto client = clients_.find(*active_); client != clients_.end()) return client->second.window;
     // Not a listed client (a window manager that marks its own windows active): asked once.
-    const std::vector<std::uint32_t> kept = std::exchange(order_, {*active_});
-    refreshClients();
-    order_ = kept;
+    refreshClients({*active_});
+    if (takeEvents(false)) notifyLater();
     const auto described = clients_[*active_].window;
     clients_.erase(*active_);
     return described;
@@ -419,11 +436,11 @@ Subscription X11Desktop::observeActivation(std::function<void()> handler) {
 std::optional<LooseValue> X11WindowServer::copyWindowList(std::uint32_t options, std::uint32_t) {
     const std::vector<X11Window>& windows = desktop_->windows();
     const std::uint64_t generation = desktop_->generation();
-    const Rect primary = primaryScreenGeometry();
-    std::vector<ScreenScale> scales = desktopScreenScales();
-    const bool sameScreens = answer_ && answer_->scales == scales && answer_->primary == primary;
+    const QtScreenState& screens = qtScreens();
+    const bool sameScreens = answer_ && answer_->screens == screens.generation;
     if (sameScreens && answer_->generation == generation && answer_->options == options) return answer_->list;
     if (!sameScreens) entries_.clear();
+    const Rect& primary = screens.primary;
 
     LooseList list;
     for (const X11Window& window : windows) {
@@ -434,7 +451,7 @@ std::optional<LooseValue> X11WindowServer::copyWindowList(std::uint32_t options,
             list.push_back(entry.value);
             continue;
         }
-        const Rect bounds = logicalFromDevice(window.bounds, scales);
+        const Rect bounds = logicalFromDevice(window.bounds, screens.scales);
         LooseDictionary values;
         if (window.processIdentifier != 0) values["kCGWindowOwnerPID"] = LooseValue(window.processIdentifier);
         values["kCGWindowLayer"] = LooseValue(window.above ? 3 : 0);
@@ -448,7 +465,7 @@ std::optional<LooseValue> X11WindowServer::copyWindowList(std::uint32_t options,
         list.push_back(entry.value);
     }
     std::erase_if(entries_, [&](const auto& kept) { return kept.second.generation != generation; });
-    answer_ = Answer{generation, options, std::move(scales), primary, LooseValue(std::move(list))};
+    answer_ = Answer{generation, options, screens.generation, LooseValue(std::move(list))};
     return answer_->list;
 }
 
@@ -475,8 +492,13 @@ void X11Workspace::launchApplication(const URL& applicationURL) {
 bool X11Workspace::openURL(const URL& url) { return inner_ && inner_->openURL(url); }
 
 std::vector<RunningApplication> X11Workspace::runningApplications(std::string_view bundleIdentifier) {
+    const std::vector<X11Window>& windows = desktop_->windows();
+    // Asked on every tracker step: an unchanged list gives the last answer without a look.
+    if (running_ && running_->generation == desktop_->generation() && running_->bundleIdentifier == bundleIdentifier) {
+        return running_->applications;
+    }
     std::vector<RunningApplication> result;
-    for (const X11Window& window : desktop_->windows()) {
+    for (const X11Window& window : windows) {
         if (window.processIdentifier == 0) continue;
         if (window.className != bundleIdentifier && window.instanceName != bundleIdentifier) continue;
         const bool known = std::any_of(result.begin(), result.end(), [&](const RunningApplication& application) {
@@ -487,6 +509,7 @@ std::vector<RunningApplication> X11Workspace::runningApplications(std::string_vi
                                                 ActivationPolicy::regular});
         }
     }
+    running_ = Running{desktop_->generation(), std::string(bundleIdentifier), result};
     return result;
 }
 

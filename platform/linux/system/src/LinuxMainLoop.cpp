@@ -2,12 +2,12 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <system_error>
 
@@ -23,11 +23,12 @@ struct LinuxMainLoop::TimerState {
     std::uint64_t sequence = 0;
     double tolerance = 0;
     bool valid = true;
-    std::function<void()> action;
+    // Shared with a firing in progress, so that an action may invalidate its own timer.
+    std::shared_ptr<std::function<void()>> action;
 
     void invalidate() {
         valid = false;
-        action = nullptr;  // let go of what the action captured at once
+        action.reset();  // let go of what the action captured at once
     }
 };
 
@@ -59,11 +60,17 @@ double sanitizedDelay(double seconds) { return std::isfinite(seconds) ? std::max
 
 }  // namespace
 
-// Without a wake descriptor the loop cannot work at all (the process is out of descriptors
+// Without its descriptors the loop cannot work at all (the process is out of descriptors
 // before it has started), so that is the one failure reported by throwing.
 LinuxMainLoop::LinuxMainLoop() {
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+    timerFd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (timerFd_ < 0) {
+        const int error = errno;
+        ::close(wakeFd_);
+        throw std::system_error(error, std::generic_category(), "timerfd_create");
+    }
 }
 
 LinuxMainLoop::~LinuxMainLoop() {
@@ -80,26 +87,37 @@ LinuxMainLoop::~LinuxMainLoop() {
         if (timers.empty() && tasks.empty()) break;
         for (auto& timer : timers) timer->invalidate();
     }
+    ::close(timerFd_);
     ::close(wakeFd_);
 }
 
-void LinuxMainLoop::signal() const {
+// The descriptor is written once and read once per dispatch that follows, however much was
+// posted in between: no system call for a descriptor that is readable already, or that has
+// nothing to be read.
+void LinuxMainLoop::signalLocked() {
+    if (signalled_) return;
+    signalled_ = true;
     const std::uint64_t one = 1;
     // A full counter (never reached in practice) still leaves the descriptor readable.
     [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
 }
 
-void LinuxMainLoop::drainWake() const {
+void LinuxMainLoop::signal() {
+    std::lock_guard lock(mutex_);
+    signalLocked();
+}
+
+void LinuxMainLoop::drainWakeLocked() {
+    if (!signalled_) return;
+    signalled_ = false;
     std::uint64_t count = 0;
     [[maybe_unused]] const auto read = ::read(wakeFd_, &count, sizeof count);
 }
 
 void LinuxMainLoop::post(std::function<void()> task) {
-    {
-        std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
-    }
-    signal();
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+    signalLocked();
 }
 
 double LinuxMainLoop::now() const {
@@ -116,9 +134,10 @@ std::shared_ptr<Timer> LinuxMainLoop::addTimer(double due, double interval, bool
     state->repeats = repeats;
     state->mode = mode;
     state->sequence = nextSequence_++;
-    state->action = std::move(action);
+    state->action = std::make_shared<std::function<void()>>(std::move(action));
     timers_.push_back(state);
-    signal();  // a foreign loop re-reads nextDeadline()
+    armTimerDescriptor();
+    signal();  // a foreign loop with a timer of its own re-reads nextDeadline()
     return std::make_shared<LinuxTimer>(state);
 }
 
@@ -152,7 +171,7 @@ void LinuxMainLoop::dispatch() {
     std::size_t budget = 0;
     {
         std::lock_guard lock(mutex_);
-        drainWake();
+        drainWakeLocked();
         budget = tasks_.size();
     }
     // One task at a time from the shared queue, so that a nested dispatch (a task that runs a
@@ -168,22 +187,31 @@ void LinuxMainLoop::dispatch() {
         if (task) task();
     }
     fireDueTimers();
+    armTimerDescriptor();
 }
 
 void LinuxMainLoop::fireDueTimers() {
-    std::erase_if(timers_, [](const auto& timer) { return !timer->valid; });
     const double time = now();
-    std::vector<std::shared_ptr<TimerState>> due;
-    for (const auto& timer : timers_) {
-        if (timer->due <= time) due.push_back(timer);
-    }
-    std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
-        return a->due != b->due ? a->due < b->due : a->sequence < b->sequence;
-    });
-    for (const auto& timer : due) {
-        // An earlier action may have invalidated it, or fired it already from a nested dispatch.
-        if (!timer->valid || timer->due > time) continue;
-        auto action = timer->action;  // the action may invalidate its own timer
+    // Timers made by the actions of this pass wait for the next one.
+    const std::uint64_t madeBefore = nextSequence_;
+    for (bool more = true; more;) {
+        // The earliest due timer (in order of creation on a tie), found again after every action
+        // while others were due: an action may invalidate timers or fire some from a nested
+        // dispatch. (A timer that was not due cannot become due in this pass.)
+        const std::shared_ptr<TimerState>* earliest = nullptr;
+        int due = 0;
+        for (const auto& timer : timers_) {
+            if (!timer->valid || timer->due > time || timer->sequence >= madeBefore) continue;
+            ++due;
+            if (!earliest || timer->due < (*earliest)->due ||
+                (timer->due == (*earliest)->due && timer->sequence < (*earliest)->sequence)) {
+                earliest = &timer;
+            }
+        }
+        if (!earliest) break;
+        more = due > 1;
+        const std::shared_ptr<TimerState> timer = *earliest;
+        const auto action = timer->action;
         if (timer->repeats) {
             // Ticks missed while the loop was busy or asleep are skipped, not made up.
             const double missed = std::floor((time - timer->due) / timer->interval);
@@ -191,23 +219,34 @@ void LinuxMainLoop::fireDueTimers() {
         } else {
             timer->invalidate();
         }
-        if (action) action();
+        if (action) (*action)();
     }
     std::erase_if(timers_, [](const auto& timer) { return !timer->valid; });
+}
+
+// The timer descriptor is set only when the next deadline moved, or when it expired (setting it
+// again is what makes it unreadable).
+void LinuxMainLoop::armTimerDescriptor() {
+    const auto deadline = nextDeadline();
+    if (deadline == armedDeadline_ && !(armedDeadline_ && *armedDeadline_ <= now())) return;
+    itimerspec setting{};
+    if (deadline) {
+        // An absolute time of zero would disarm it; the clock is far past that anyway.
+        const double at = std::max(*deadline, 1e-9);
+        setting.it_value.tv_sec = static_cast<time_t>(at);
+        setting.it_value.tv_nsec = static_cast<long>((at - std::floor(at)) * 1e9);
+    }
+    [[maybe_unused]] const int result = ::timerfd_settime(timerFd_, TFD_TIMER_ABSTIME, &setting, nullptr);
+    armedDeadline_ = deadline;
 }
 
 void LinuxMainLoop::run() {
     while (!stopRequested_.load()) {
         dispatch();
         if (stopRequested_.load()) break;
-        int timeout = -1;
-        if (const auto deadline = nextDeadline()) {
-            const double wait = std::ceil((*deadline - now()) * 1000.0);
-            timeout = wait <= 0 ? 0 : static_cast<int>(std::min(wait, static_cast<double>(INT_MAX)));
-        }
-        pollfd descriptor{wakeFd_, POLLIN, 0};
+        pollfd descriptors[] = {{wakeFd_, POLLIN, 0}, {timerFd_, POLLIN, 0}};
         // An interrupted or failed wait only means the next round comes sooner.
-        [[maybe_unused]] const int ready = ::poll(&descriptor, 1, timeout);
+        [[maybe_unused]] const int ready = ::poll(descriptors, 2, -1);
     }
     stopRequested_.store(false);
 }

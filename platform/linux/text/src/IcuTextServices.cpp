@@ -85,24 +85,32 @@ std::optional<std::string> IcuTextServices::likelyScript(std::string_view identi
 
 std::vector<std::string> IcuTextServices::preferredLocalizations(const std::vector<std::string>& available,
                                                                  const std::vector<std::string>& preferences) {
-    // The matcher knows only the names it can read as locales.
-    std::vector<icu::Locale> supported;
+    // The matcher knows only the names it can read as locales. It is made only when a
+    // preference names no localization exactly: making it loads ICU's likely subtags and
+    // language distances, which the usual exact match does not need.
     std::vector<std::size_t> supportedIndex;
-    for (std::size_t i = 0; i < available.size(); ++i) {
-        const icu::Locale locale = parseLocale(available[i]);
-        if (locale.isBogus() || std::string_view(locale.getLanguage()).empty()) continue;
-        supported.push_back(locale);
-        supportedIndex.push_back(i);
-    }
     std::optional<icu::LocaleMatcher> matcher;
-    if (!supported.empty()) {
-        UErrorCode status = U_ZERO_ERROR;
-        icu::LocaleMatcher::Builder builder;
-        builder.setSupportedLocales(supported.begin(), supported.end());
-        builder.setNoDefaultLocale();
-        icu::LocaleMatcher built = builder.build(status);
-        if (U_SUCCESS(status)) matcher.emplace(std::move(built));
-    }
+    bool matcherMade = false;
+    auto closestMatcher = [&]() -> icu::LocaleMatcher* {
+        if (!std::exchange(matcherMade, true)) {
+            std::vector<icu::Locale> supported;
+            for (std::size_t i = 0; i < available.size(); ++i) {
+                const icu::Locale locale = parseLocale(available[i]);
+                if (locale.isBogus() || std::string_view(locale.getLanguage()).empty()) continue;
+                supported.push_back(locale);
+                supportedIndex.push_back(i);
+            }
+            if (!supported.empty()) {
+                UErrorCode status = U_ZERO_ERROR;
+                icu::LocaleMatcher::Builder builder;
+                builder.setSupportedLocales(supported.begin(), supported.end());
+                builder.setNoDefaultLocale();
+                icu::LocaleMatcher built = builder.build(status);
+                if (U_SUCCESS(status)) matcher.emplace(std::move(built));
+            }
+        }
+        return matcher ? &*matcher : nullptr;
+    };
 
     // The localization a preference names (letter case and separator aside), else the closest
     // one by language, script and region after adding likely subtags.
@@ -111,11 +119,12 @@ std::vector<std::string> IcuTextServices::preferredLocalizations(const std::vect
         for (const auto& name : available) {
             if (comparableName(name) == wanted) return &name;
         }
-        if (!matcher) return nullptr;
+        icu::LocaleMatcher* const closest = closestMatcher();
+        if (!closest) return nullptr;
         const icu::Locale desired = parseLocale(preference);
         if (desired.isBogus() || std::string_view(desired.getLanguage()).empty()) return nullptr;
         UErrorCode status = U_ZERO_ERROR;
-        const icu::LocaleMatcher::Result match = matcher->getBestMatchResult(desired, status);
+        const icu::LocaleMatcher::Result match = closest->getBestMatchResult(desired, status);
         const int32_t index = match.getSupportedIndex();
         if (U_FAILURE(status) || index < 0 || static_cast<std::size_t>(index) >= supportedIndex.size()) return nullptr;
         return &available[supportedIndex[static_cast<std::size_t>(index)]];

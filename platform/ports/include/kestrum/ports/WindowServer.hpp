@@ -17,10 +17,12 @@ struct LooseValue;
 using LooseDictionary = std::map<std::string, LooseValue>;
 using LooseList = std::vector<LooseValue>;
 
-// A property-list-like value: nothing, boolean, integer, real, text, dictionary or list.
+// A property-list-like value: nothing, boolean, integer, real, text, dictionary or list. A
+// dictionary or list never changes once made, so copies share it, and two values holding the
+// same one (sameShared()) hold equal contents.
 struct LooseValue {
-    std::variant<std::monostate, bool, std::int64_t, double, std::string, std::shared_ptr<LooseDictionary>,
-                 std::shared_ptr<LooseList>>
+    std::variant<std::monostate, bool, std::int64_t, double, std::string, std::shared_ptr<const LooseDictionary>,
+                 std::shared_ptr<const LooseList>>
         value;
 
     LooseValue() = default;
@@ -30,16 +32,22 @@ struct LooseValue {
     LooseValue(double v) : value(v) {}
     LooseValue(std::string v) : value(std::move(v)) {}
     LooseValue(const char* v) : value(std::string(v)) {}
-    LooseValue(LooseDictionary v) : value(std::make_shared<LooseDictionary>(std::move(v))) {}
-    LooseValue(LooseList v) : value(std::make_shared<LooseList>(std::move(v))) {}
+    LooseValue(LooseDictionary v) : value(std::make_shared<const LooseDictionary>(std::move(v))) {}
+    LooseValue(LooseList v) : value(std::make_shared<const LooseList>(std::move(v))) {}
 
     const LooseDictionary* dictionary() const {
-        const auto* p = std::get_if<std::shared_ptr<LooseDictionary>>(&value);
+        const auto* p = std::get_if<std::shared_ptr<const LooseDictionary>>(&value);
         return p && *p ? p->get() : nullptr;
     }
     const LooseList* list() const {
-        const auto* p = std::get_if<std::shared_ptr<LooseList>>(&value);
+        const auto* p = std::get_if<std::shared_ptr<const LooseList>>(&value);
         return p && *p ? p->get() : nullptr;
+    }
+    // Whether both hold the very same dictionary or list.
+    bool sameShared(const LooseValue& other) const {
+        if (const auto* list = this->list()) return list == other.list();
+        const auto* dictionary = this->dictionary();
+        return dictionary && dictionary == other.dictionary();
     }
 };
 

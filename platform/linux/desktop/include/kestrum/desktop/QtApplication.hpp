@@ -1,7 +1,7 @@
 #pragma once
-// The process as a Qt application. Qt's event loop drives the shell's LinuxMainLoop: a socket
-// notifier on its wake descriptor and a single-shot timer to its next deadline both dispatch
-// it, so tasks and timers scheduled before Qt started keep their order.
+// The process as a Qt application. Qt's event loop drives the shell's LinuxMainLoop: socket
+// notifiers on its wake and timer descriptors dispatch it, so tasks and timers scheduled
+// before Qt started keep their order.
 #include <QPointer>
 #include <memory>
 #include <optional>
@@ -9,8 +9,6 @@
 #include "kestrum/linux/LinuxMainLoop.hpp"
 #include "kestrum/ports/Application.hpp"
 
-class QSocketNotifier;
-class QTimer;
 class QObject;
 
 namespace kestrum::desktop {
@@ -39,12 +37,9 @@ public:
 
 private:
     void dispatch();
-    void armTimer();
 
     std::shared_ptr<LinuxMainLoop> loop_;
     std::unique_ptr<QObject> context_;
-    QSocketNotifier* notifier_ = nullptr;
-    QTimer* timer_ = nullptr;
     std::optional<ActivationPolicy> policy_;
     bool terminated_ = false;
     std::optional<int> exitCode_;

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "kestrum/desktop/QtScreens.hpp"
 #include "kestrum/desktop/ScreenSpace.hpp"
 #include "kestrum/ports/PanelWindow.hpp"
 
@@ -56,10 +57,5 @@ class QtPanelWindowFactory final : public PanelWindowFactory {
 public:
     std::unique_ptr<PanelWindow> makePanelWindow(Size initialContentSize, PanelWindowDelegate& delegate) override;
 };
-
-// The primary screen's geometry in Qt's coordinates (an 1440 x 900 stand-in without screens).
-Rect primaryScreenGeometry();
-// Qt's screens with their scale, in Qt's order.
-std::vector<ScreenScale> desktopScreenScales();
 
 }  // namespace kestrum::desktop

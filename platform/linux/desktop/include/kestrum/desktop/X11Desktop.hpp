@@ -24,6 +24,7 @@
 #include "kestrum/ports/Workspace.hpp"
 
 class QSocketNotifier;
+class QThread;
 
 namespace kestrum::desktop {
 
@@ -83,13 +84,18 @@ private:
     // Brings the kept state up to date with the fewest requests.
     void refresh();
     void refreshList();
-    void refreshClients();
+    // Asks for what is stale of these clients.
+    void refreshClients(const std::vector<std::uint32_t>& ids);
+    // Whether a read must take in what the X server sent (no running Qt loop does it).
+    bool readsSocketItself() const;
+    void tellObservers();
     void notifyLater();
 
     xcb_connection_t* connection_;
     std::uint32_t root_;
     std::map<std::string, std::uint32_t> atoms_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    QThread* thread_ = nullptr;  // where the notifier and this desktop live
     std::map<int, std::function<void()>> observers_;
     int nextObserver_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
@@ -99,6 +105,8 @@ private:
     std::unordered_map<std::uint32_t, Client> clients_;
     bool managed_ = false;
     bool listStale_ = true;
+    // Some client may have something stale (events came since the clients were last asked).
+    bool clientsStale_ = true;
     std::optional<std::uint32_t> active_;
     bool activeStale_ = true;
     // What windows() answers, made again only after something changed.
@@ -128,8 +136,7 @@ private:
     struct Answer {
         std::uint64_t generation = 0;
         std::uint32_t options = 0;
-        std::vector<ScreenScale> scales;
-        Rect primary;
+        std::uint64_t screens = 0;  // QtScreenState::generation
         LooseValue list;
     };
     struct Entry {
@@ -158,6 +165,13 @@ public:
 private:
     std::shared_ptr<X11Desktop> desktop_;
     std::shared_ptr<Workspace> inner_;
+    // The last answer of runningApplications() and the list it was made from.
+    struct Running {
+        std::uint64_t generation = 0;
+        std::string bundleIdentifier;
+        std::vector<RunningApplication> applications;
+    };
+    std::optional<Running> running_;
 };
 
 }  // namespace kestrum::desktop
