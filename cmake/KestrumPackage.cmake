@@ -62,6 +62,7 @@ kestrum_install_component(Core TARGETS Kestrum KestrumHelper HEADERS
   platform/ports/include/kestrum/ports/Application.hpp
   platform/ports/include/kestrum/ports/DesktopShellEntry.hpp
   platform/ports/include/kestrum/ports/FileSystem.hpp
+  platform/ports/include/kestrum/ports/HeadlessPanelWindow.hpp
   platform/ports/include/kestrum/ports/MainLoop.hpp
   platform/ports/include/kestrum/ports/Output.hpp
   platform/ports/include/kestrum/ports/PanelWindow.hpp

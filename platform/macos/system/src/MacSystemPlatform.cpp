@@ -3,7 +3,8 @@
 #include <string>
 
 #include "MacPorts.hpp"
-#include "kestrum/desktop/DesktopShellLoader.hpp"
+#include "kestrum/ports/DesktopShellEntry.hpp"
+#include "kestrum/ports/HeadlessPanelWindow.hpp"
 #include "kestrum/linux/PosixOutput.hpp"
 #include "kestrum/macos/MacSystemPlatform.hpp"
 
@@ -29,15 +30,7 @@ bool extendWithDesktopShell(Platform& ports) {
     // Stays loaded for the life of the process: its code runs until the end.
     void* handle = ::dlopen(std::string(desktopShellPath).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) return false;
-    const auto* version = static_cast<const unsigned*>(::dlsym(handle, desktop::desktopShellVersionSymbol));
-    if (!version || *version != desktop::desktopShellInterfaceVersion) return false;
-    auto entry = reinterpret_cast<desktop::DesktopShellEntry>(::dlsym(handle, desktop::desktopShellEntryPoint));
-    if (!entry) return false;
-    // The shell works on a copy, so that a refusal cannot leave the ports half extended.
-    Platform extended = ports;
-    if (entry(desktop::desktopShellInterfaceVersion, &extended) != 1) return false;
-    ports = std::move(extended);
-    return true;
+    return desktop::extendThroughDesktopShell([handle](const char* name) { return ::dlsym(handle, name); }, ports).empty();
 }
 
 }  // namespace

@@ -108,17 +108,6 @@ std::optional<std::string> problemWithFile(const std::string& path) {
     return std::nullopt;
 }
 
-// A shell's answer of success is believed only when it kept every port it was given and added
-// panel windows and an application of its own.
-bool extendsThePorts(const Platform& before, const Platform& after) {
-    const auto kept = [](const auto& was, const auto& is) { return !was || is; };
-    return kept(before.workspace, after.workspace) && kept(before.accessibility, after.accessibility) &&
-           kept(before.windowServer, after.windowServer) && kept(before.permissionQueries, after.permissionQueries) &&
-           kept(before.fileSystem, after.fileSystem) && kept(before.mainLoop, after.mainLoop) &&
-           kept(before.textServices, after.textServices) && kept(before.output, after.output) &&
-           after.panelWindows && after.application && after.application != before.application;
-}
-
 }  // namespace
 
 DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& ports) {
@@ -132,17 +121,8 @@ DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& po
         const char* error = ::dlerror();
         return {false, error ? error : "cannot load " + path};
     }
-    const auto* version = static_cast<const unsigned*>(::dlsym(handle, desktopShellVersionSymbol));
-    if (!version || *version != desktopShellInterfaceVersion) {
-        return {false, path + " was built for another interface version"};
-    }
-    auto entry = reinterpret_cast<DesktopShellEntry>(::dlsym(handle, desktopShellEntryPoint));
-    if (!entry) return {false, std::string("no entry point in ") + path};
-    // The shell works on a copy, so that a refusal cannot leave the ports half extended.
-    Platform extended = ports;
-    if (entry(desktopShellInterfaceVersion, &extended) != 1) return {false, "the desktop shell refused the ports"};
-    if (!extendsThePorts(ports, extended)) return {false, "the desktop shell answered without extending the ports"};
-    ports = std::move(extended);
+    auto problem = extendThroughDesktopShell([handle](const char* name) { return ::dlsym(handle, name); }, ports);
+    if (!problem.empty()) return {false, path + ": " + problem};
     return {true, {}};
 }
 
