@@ -18,7 +18,7 @@
 
 namespace {
 
-// A function's type without its exception specification (libdispatch marks its functions
+// A function's type without its noexcept (libdispatch marks its functions
 // nothrow on the Mac; the declaration headers do not).
 template <typename Function>
 struct Plain;
