@@ -428,7 +428,13 @@ TEST(HostileEnvironment, TooFewDescriptorsNeitherTrapNorPrint) {
     if (!server.started()) GTEST_SKIP() << "Xvfb is not available";
     // Too few for Qt (GLib used to end the process by a trap), or too few to be sure: the flow runs
     // on panels that draw nothing, and the line comes either way.
+#ifdef __SANITIZE_ADDRESS__
+    // The address sanitizer's runtime probes memory through pipes of its own and ends the process
+    // (exit 1, no report) when it cannot make one: its builds begin where it still can.
+    for (const int limit : {12, 24}) {
+#else
     for (const int limit : {8, 12, 24}) {
+#endif
         const std::string shown = "ulimit -n " + std::to_string(limit);
         expectEveryCaseAnswers({{shown, {"DISPLAY=" + server.display()}}}, server, "/bin/sh",
                                {"-c", shown + " && exec \"$0\" \"$@\"", kTestBuild});
