@@ -58,19 +58,19 @@ kestrum_install_component(Core TARGETS Kestrum KestrumHelper HEADERS
   Kestrum/base/include/kestrum/RawEnum.hpp
   Kestrum/base/include/kestrum/Subscription.hpp
   Kestrum/base/include/kestrum/URL.hpp
-  platform/ports/include/kestrum/ports/Accessibility.hpp
-  platform/ports/include/kestrum/ports/Application.hpp
-  platform/ports/include/kestrum/ports/DesktopShellEntry.hpp
-  platform/ports/include/kestrum/ports/FileSystem.hpp
-  platform/ports/include/kestrum/ports/HeadlessPanelWindow.hpp
-  platform/ports/include/kestrum/ports/MainLoop.hpp
-  platform/ports/include/kestrum/ports/Output.hpp
-  platform/ports/include/kestrum/ports/PanelWindow.hpp
-  platform/ports/include/kestrum/ports/PermissionQueries.hpp
-  platform/ports/include/kestrum/ports/Platform.hpp
-  platform/ports/include/kestrum/ports/TextServices.hpp
-  platform/ports/include/kestrum/ports/WindowServer.hpp
-  platform/ports/include/kestrum/ports/Workspace.hpp)
+  ports/include/kestrum/ports/Accessibility.hpp
+  ports/include/kestrum/ports/Application.hpp
+  ports/include/kestrum/ports/DesktopShellEntry.hpp
+  ports/include/kestrum/ports/FileSystem.hpp
+  ports/include/kestrum/ports/HeadlessPanelWindow.hpp
+  ports/include/kestrum/ports/MainLoop.hpp
+  ports/include/kestrum/ports/Output.hpp
+  ports/include/kestrum/ports/PanelWindow.hpp
+  ports/include/kestrum/ports/PermissionQueries.hpp
+  ports/include/kestrum/ports/Platform.hpp
+  ports/include/kestrum/ports/TextServices.hpp
+  ports/include/kestrum/ports/WindowServer.hpp
+  ports/include/kestrum/ports/Workspace.hpp)
 install(DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Kestrum_Kestrum.bundle DESTINATION ${KESTRUM_INSTALL_HELPERDIR})
 if(APPLE)
   # The macOS shell: its system half is linked into the helper, and its AppKit half is loaded by

@@ -14,7 +14,7 @@
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 #include "kestrum/linux/LinuxMainLoop.hpp"
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
-#include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/posix/PosixOutput.hpp"
 #include "kestrum/linux/StartupWatch.hpp"
 
 int main(int argc, char** argv) {

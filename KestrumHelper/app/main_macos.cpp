@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "kestrum/helper/KestrumHelperRunner.hpp"
-#include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/posix/PosixOutput.hpp"
 #include "kestrum/macos/MacSystemPlatform.hpp"
 
 int main(int argc, char** argv) {

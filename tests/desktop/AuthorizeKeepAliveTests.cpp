@@ -13,7 +13,7 @@
 #include "kestrum/desktop/QtPanelWindow.hpp"
 #include "kestrum/fakes/FakePlatform.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
-#include "kestrum/linux/PosixFileSystem.hpp"
+#include "kestrum/posix/PosixFileSystem.hpp"
 
 namespace kestrum::desktop {
 namespace {

@@ -11,7 +11,7 @@
 #include "kestrum/desktop/PanelContentWidget.hpp"
 #include "kestrum/desktop/QtPanelWindow.hpp"
 #include "kestrum/fakes/FakePlatform.hpp"
-#include "kestrum/linux/PosixFileSystem.hpp"
+#include "kestrum/posix/PosixFileSystem.hpp"
 
 namespace kestrum::desktop {
 namespace {

@@ -9,7 +9,7 @@
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxPermissionQueries.hpp"
 #include "kestrum/linux/LinuxWorkspace.hpp"
-#include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/posix/PosixOutput.hpp"
 
 namespace kestrum {
 namespace {

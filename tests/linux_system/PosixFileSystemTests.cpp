@@ -1,4 +1,4 @@
-#include "kestrum/linux/PosixFileSystem.hpp"
+#include "kestrum/posix/PosixFileSystem.hpp"
 
 #include <gtest/gtest.h>
 #include <pwd.h>

@@ -4,8 +4,8 @@
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxPermissionQueries.hpp"
 #include "kestrum/linux/LinuxWorkspace.hpp"
-#include "kestrum/linux/PosixFileSystem.hpp"
-#include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/posix/PosixFileSystem.hpp"
+#include "kestrum/posix/PosixOutput.hpp"
 
 namespace kestrum {
 

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <thread>
 
-#include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/posix/PosixOutput.hpp"
 
 extern char** environ;
 

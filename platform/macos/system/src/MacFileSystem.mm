@@ -3,7 +3,7 @@
 #import <Foundation/Foundation.h>
 
 #include "MacPorts.hpp"
-#include "kestrum/linux/PosixFileSystem.hpp"
+#include "kestrum/posix/PosixFileSystem.hpp"
 
 namespace kestrum::macos {
 namespace {

@@ -5,7 +5,7 @@
 #include "MacPorts.hpp"
 #include "kestrum/ports/DesktopShellEntry.hpp"
 #include "kestrum/ports/HeadlessPanelWindow.hpp"
-#include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/posix/PosixOutput.hpp"
 #include "kestrum/macos/MacSystemPlatform.hpp"
 
 namespace kestrum::macos {

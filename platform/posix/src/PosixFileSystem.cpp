@@ -1,4 +1,4 @@
-#include "kestrum/linux/PosixFileSystem.hpp"
+#include "kestrum/posix/PosixFileSystem.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "kestrum/linux/PosixOutput.hpp"
+#include "kestrum/posix/PosixOutput.hpp"
 
 #include <fcntl.h>
 #include <limits.h>
