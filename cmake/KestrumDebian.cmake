@@ -18,10 +18,19 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The shlibs file names the versioned libraries of /usr/lib, which other packages link. CPack would
+# list every shared object and warn about the desktop shell, a plugin that the helper loads by its
+# file name from its private folder and that has no versioned soname; the list is written here.
+get_property(kestrum_versioned_libraries GLOBAL PROPERTY KESTRUM_VERSIONED_LIBRARIES)
+set(kestrum_shlibs "")
+foreach(library ${kestrum_versioned_libraries})
+  get_target_property(soversion ${library} SOVERSION)
+  string(APPEND kestrum_shlibs "lib${library} ${soversion} ${CPACK_PACKAGE_NAME} (= ${PROJECT_VERSION})\n")
+endforeach()
+file(WRITE ${CMAKE_BINARY_DIR}/debian/shlibs "${kestrum_shlibs}")
 # The shared libraries in /usr/lib update the loader's cache through the trigger.
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers ${CMAKE_BINARY_DIR}/debian/shlibs)
 
 # What Debian expects in the documentation folder: the copyright and the package's changelog,
 # compressed without a time stamp. Its date is the configuration's (SOURCE_DATE_EPOCH when set).

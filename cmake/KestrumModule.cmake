@@ -25,7 +25,8 @@ endfunction()
 # that linking a module always means linking the one shared copy. DEPS are the libraries its
 # interface builds on; PRIVATE_DEPS the other libraries its modules use (named here as well, so
 # that the installed package knows them). UNVERSIONED: one file without versioned names, for a
-# library loaded by its file name.
+# library loaded by its file name (a plugin). The versioned ones are gathered in the global
+# property KESTRUM_VERSIONED_LIBRARIES, for the package's list of shared libraries.
 function(kestrum_shared_library name)
   cmake_parse_arguments(ARG "UNVERSIONED" "" "MODULES;DEPS;PRIVATE_DEPS" ${ARGN})
   add_library(${name} SHARED)
@@ -40,6 +41,7 @@ function(kestrum_shared_library name)
   target_include_directories(${name} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   if(NOT ARG_UNVERSIONED)
     set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+    set_property(GLOBAL APPEND PROPERTY KESTRUM_VERSIONED_LIBRARIES ${name})
   endif()
 endfunction()
 
