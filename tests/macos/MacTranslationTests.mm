@@ -11,7 +11,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "kestrum/WindowFrames.hpp"

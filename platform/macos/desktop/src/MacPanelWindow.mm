@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "DelegateLink.hpp"
 #include "MacDesktopPorts.hpp"

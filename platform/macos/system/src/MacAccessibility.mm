@@ -4,8 +4,11 @@
 #import <CoreFoundation/CoreFoundation.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "MacPorts.hpp"
 #include "kestrum/macos/AccessibilityValues.hpp"

@@ -5,6 +5,9 @@
 #import <Foundation/Foundation.h>
 #include <dispatch/dispatch.h>
 
+#include <functional>
+#include <memory>
+
 #include "MacFrameworks.hpp"
 #include "MacPorts.hpp"
 

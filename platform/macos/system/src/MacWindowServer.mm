@@ -4,6 +4,11 @@
 #import <CoreGraphics/CoreGraphics.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
 #include "MacFrameworks.hpp"
 #include "MacPorts.hpp"
 #include "kestrum/macos/CoreFoundationValues.hpp"

@@ -3,8 +3,13 @@
 #import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "MacFrameworks.hpp"
 #include "MacPorts.hpp"
