@@ -31,7 +31,7 @@ public:
 
     std::vector<ScreenDescription> screens() override {
         std::vector<ScreenDescription> result;
-        for (NSScreen* screen in [KESTRUM_FRAMEWORK_CLASS(appKit, NSScreen) screens]) {
+        for (NSScreen* screen in KESTRUM_FRAMEWORK_SEND(appKit, NSScreen, screens)) {
             ScreenDescription& description = result.emplace_back();
             description.frame = rect(screen.frame);
             description.visibleFrame = rect(screen.visibleFrame);

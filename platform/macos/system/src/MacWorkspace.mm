@@ -36,7 +36,7 @@ public:
         // A default configuration activates what it launches. The handler runs on a
         // concurrent queue and must touch nothing: the outcome is not reported.
         [workspace() openApplicationAtURL:location
-                            configuration:[KESTRUM_FRAMEWORK_CLASS(appKit, NSWorkspaceOpenConfiguration) configuration]
+                            configuration:KESTRUM_FRAMEWORK_SEND(appKit, NSWorkspaceOpenConfiguration, configuration)
                         completionHandler:^(NSRunningApplication*, NSError*){
                         }];
     }
@@ -53,27 +53,25 @@ public:
                                                       encoding:NSUTF8StringEncoding];
         if (!identifier) return result;
         for (NSRunningApplication* application in
-             [KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication) runningApplicationsWithBundleIdentifier:identifier]) {
+             KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, runningApplicationsWithBundleIdentifier:identifier)) {
             result.push_back(describe(application));
         }
         return result;
     }
 
     std::optional<RunningApplication> runningApplication(std::int32_t processIdentifier) override {
-        NSRunningApplication* application = [KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication)
-            runningApplicationWithProcessIdentifier:processIdentifier];
+        NSRunningApplication* application = running(processIdentifier);
         if (!application) return std::nullopt;
         return describe(application);
     }
 
     void activateIgnoringOtherApps(const RunningApplication& target) override {
-        Class runningApplications = KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication);
-        NSRunningApplication* application =
-            [runningApplications runningApplicationWithProcessIdentifier:target.processIdentifier];
+        NSRunningApplication* application = running(target.processIdentifier);
         if (@available(macOS 14.0, *)) {
             // Activation is cooperative: a request on behalf of this process, which the
             // system grants or refuses; ignoring other applications is no longer an option.
-            [application activateFromApplication:[runningApplications currentApplication] options:0];
+            NSRunningApplication* current = KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, currentApplication);
+            [application activateFromApplication:current options:0];
         } else {
             [application activateWithOptions:NSApplicationActivateIgnoringOtherApps];
         }
@@ -100,7 +98,10 @@ public:
     }
 
 private:
-    static NSWorkspace* workspace() { return [KESTRUM_FRAMEWORK_CLASS(appKit, NSWorkspace) sharedWorkspace]; }
+    static NSWorkspace* workspace() { return KESTRUM_FRAMEWORK_SEND(appKit, NSWorkspace, sharedWorkspace); }
+    static NSRunningApplication* running(std::int32_t processIdentifier) {
+        return KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, runningApplicationWithProcessIdentifier:processIdentifier);
+    }
 };
 
 }  // namespace

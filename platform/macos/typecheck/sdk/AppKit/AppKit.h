@@ -20,7 +20,7 @@
 
 @interface NSRunningApplication (KestrumDeclarations)
 - (BOOL)activateFromApplication:(NSRunningApplication*)application
-                        options:(NSApplicationActivationOptions)options;
+                        options:(NSApplicationActivationOptions)options API_AVAILABLE(macos(14.0));
 @end
 
 @interface NSWorkspaceOpenConfiguration : NSObject <NSCopying>
