@@ -66,7 +66,10 @@ static_assert(NSDraggingFormationNone == 1);
 static_assert(NSEventTypeLeftMouseDown == 1 && NSEventTypeRightMouseDown == 3);
 static_assert(NSWindowStyleMaskNonactivatingPanel == 128);
 static_assert((NSWindowCollectionBehaviorCanJoinAllSpaces | NSWindowCollectionBehaviorFullScreenAuxiliary) == 257);
+// Deprecated from macOS 14 on: the shell names it only in builds that can run on 13.
+#if !defined(__MAC_OS_X_VERSION_MIN_REQUIRED) || __MAC_OS_X_VERSION_MIN_REQUIRED < 140000
 static_assert(NSApplicationActivateIgnoringOtherApps == 2);
+#endif
 static_assert(NSDragOperationCopy == 1 && NSDraggingContextWithinApplication == 1);
 static_assert(NSBackingStoreBuffered == 2);
 // The floating window level (3) is asked of the window server at run time on the Mac

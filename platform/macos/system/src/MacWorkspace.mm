@@ -67,13 +67,28 @@ public:
 
     void activateIgnoringOtherApps(const RunningApplication& target) override {
         NSRunningApplication* application = running(target.processIdentifier);
+        if (!application) return;
         if (@available(macOS 14.0, *)) {
-            // Activation is cooperative: a request on behalf of this process, which the
-            // system grants or refuses; ignoring other applications is no longer an option.
+            // Activation is cooperative: a request on behalf of this process, which the system
+            // grants only when the active application yielded; ignoring other applications is no
+            // longer an option. This process is an accessory that never holds activation, so the
+            // request is usually refused. Then Launch Services opens the application's bundle as a
+            // click in the Dock would, which brings the running application forward: the nearest
+            // thing to activating it regardless of the active one that the platform still offers.
+            // Whether it comes forward either way is the system's choice.
             NSRunningApplication* current = KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, currentApplication);
-            [application activateFromApplication:current options:0];
+            if ([application activateFromApplication:current options:0]) return;
+            NSURL* bundle = application.bundleURL;
+            if (!bundle) return;
+            NSWorkspaceOpenConfiguration* configuration =
+                KESTRUM_FRAMEWORK_SEND(appKit, NSWorkspaceOpenConfiguration, configuration);
+            configuration.activates = YES;
+            [workspace() openApplicationAtURL:bundle configuration:configuration completionHandler:nil];
         } else {
+            // The option is deprecated from macOS 14 on; a build that cannot run on 13 leaves it out.
+#if !defined(__MAC_OS_X_VERSION_MIN_REQUIRED) || __MAC_OS_X_VERSION_MIN_REQUIRED < 140000
             [application activateWithOptions:NSApplicationActivateIgnoringOtherApps];
+#endif
         }
     }
 

@@ -25,6 +25,7 @@
 
 @interface NSWorkspaceOpenConfiguration : NSObject <NSCopying>
 + (instancetype)configuration;
+@property BOOL activates;
 @end
 
 @interface NSWorkspace (KestrumDeclarations)
