@@ -72,6 +72,7 @@ static_assert(NSApplicationActivateIgnoringOtherApps == 2);
 #endif
 static_assert(NSDragOperationCopy == 1 && NSDraggingContextWithinApplication == 1);
 static_assert(NSBackingStoreBuffered == 2);
+static_assert(NSNormalWindowLevel == 0);  // the level the panel takes while it is ordered back
 // The floating window level (3) is asked of the window server at run time on the Mac
 // (CGWindowLevelForKey), and GNUstep numbers it 2: neither place can assert it.
 
