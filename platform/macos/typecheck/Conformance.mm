@@ -144,6 +144,7 @@ KESTRUM_SIGNATURE(AXIsProcessTrustedWithOptions, Boolean(CFDictionaryRef));
 KESTRUM_SIGNATURE(AXUIElementGetTypeID, CFTypeID());
 KESTRUM_SIGNATURE(AXUIElementCreateApplication, AXUIElementRef(pid_t));
 KESTRUM_SIGNATURE(AXUIElementCopyAttributeValue, AXError(AXUIElementRef, CFStringRef, CFTypeRef*));
+KESTRUM_SIGNATURE(AXUIElementSetMessagingTimeout, AXError(AXUIElementRef, float));
 KESTRUM_SIGNATURE(AXValueGetTypeID, CFTypeID());
 KESTRUM_SIGNATURE(AXValueGetType, AXValueType(AXValueRef));
 KESTRUM_SIGNATURE(AXValueGetValue, Boolean(AXValueRef, AXValueType, void*));
