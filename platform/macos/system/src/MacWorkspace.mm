@@ -72,10 +72,11 @@ public:
             // Activation is cooperative: a request on behalf of this process, which the system
             // grants only when the active application yielded; ignoring other applications is no
             // longer an option. This process is an accessory that never holds activation, so the
-            // request is usually refused. Then Launch Services opens the application's bundle as a
-            // click in the Dock would, which brings the running application forward: the nearest
-            // thing to activating it regardless of the active one that the platform still offers.
-            // Whether it comes forward either way is the system's choice.
+            // request is usually refused (the call answers NO). Then Launch Services opens the
+            // application's bundle with `activates` set, which asks the system to activate the
+            // running application and bring it to the foreground: the nearest thing to activating
+            // it regardless of the active one that the platform still offers. Whether it comes
+            // forward either way is the system's choice.
             NSRunningApplication* current = KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, currentApplication);
             if ([application activateFromApplication:current options:0]) return;
             NSURL* bundle = application.bundleURL;
