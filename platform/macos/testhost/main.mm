@@ -95,11 +95,13 @@ int runEmbeddedHelper(NSString* report, NSArray<NSString*>* arguments) {
 }  // namespace
 
 int main(int argc, const char* argv[]) {
-    if (argc >= 3 && std::strcmp(argv[1], "--run-embedded-helper") == 0) {
+    // Looked for anywhere: Launch Services may put arguments of its own first.
+    for (int at = 1; at + 1 < argc; ++at) {
+        if (std::strcmp(argv[at], "--run-embedded-helper") != 0) continue;
         @autoreleasepool {
             NSMutableArray<NSString*>* arguments = [NSMutableArray array];
-            for (int index = 3; index < argc; ++index) [arguments addObject:@(argv[index])];
-            return runEmbeddedHelper(@(argv[2]), arguments);
+            for (int index = at + 2; index < argc; ++index) [arguments addObject:@(argv[index])];
+            return runEmbeddedHelper(@(argv[at + 1]), arguments);
         }
     }
     return NSApplicationMain(argc, argv);
