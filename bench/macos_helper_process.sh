@@ -31,7 +31,12 @@ trap 'rm -rf "$work"' EXIT
 "${CXX:-c++}" -std=c++20 -O2 -o "$work/framework_floor" "$root/bench/minimal_line.cpp" \
     -framework Foundation -framework CoreFoundation -framework ApplicationServices
 
-loaded=$(DYLD_PRINT_LIBRARIES=1 "$helper" status accessibility 2>&1 >/dev/null)
+# dyld logs to a file: the helper points its standard error at /dev/null before it could load
+# anything more. The variables are set on the helper's own start only (the system ignores DYLD_
+# variables of protected programs such as /usr/bin/env).
+DYLD_PRINT_LIBRARIES=1 DYLD_PRINT_TO_FILE="$work/images" "$helper" status accessibility >/dev/null
+[[ -s $work/images ]] || { echo "dyld logged no image of the helper (DYLD_PRINT_TO_FILE ignored?)" >&2; exit 2; }
+loaded=$(cat "$work/images")
 echo "images loaded by status accessibility: $(grep -c . <<<"$loaded")"
 if grep -E 'AppKit\.framework|AVFoundation\.framework|libKestrumDesktop' <<<"$loaded"; then
     echo "status accessibility loaded the images above" >&2

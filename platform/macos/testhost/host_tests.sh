@@ -4,6 +4,14 @@
 #   host_tests.sh status <host.app>
 #   host_tests.sh no-appkit <host.app>
 #   host_tests.sh authorize <host.app> <build-tree resource bundle>
+#
+# The helper runs as a host runs it: the test host starts it from inside its own process
+# (main.mm), and the host is launched through Launch Services (`open`), which makes it its own
+# responsible application, so the helper's permission queries are the host's, not the shell's
+# that runs this script. `open` flags relied on (open(1), macOS 13 and 14): -n a new instance
+# even if one runs, -W wait until it has quit, --stdout/--stderr its standard streams to files,
+# --args the arguments of its main(). The host reports the helper's end and dyld's log of the
+# images the helper loaded into the report folder.
 set -euo pipefail
 
 check=$1
@@ -12,6 +20,30 @@ helper=$app/Contents/Helpers/KestrumHelper
 # Where dyld says a library of the application's came from (its run path may stay unresolved).
 in_frameworks="$(basename "$app")/Contents/(Helpers/\.\./)?Frameworks"
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+report=$(mktemp -d)
+trap 'rm -rf "$report"' EXIT
+# Runs the embedded helper through the host with the given arguments; afterwards $report holds
+# stdout and stderr (the helper's), status ("exit N", or "signal") and images (dyld's log).
+run_in_host() {
+    rm -f "$report"/*
+    : >"$report/stdout"
+    : >"$report/stderr"
+    open -n -W --stdout "$report/stdout" --stderr "$report/stderr" "$app" \
+        --args --run-embedded-helper "$report" "$@" || fail "open could not run the test host"
+    [[ -s $report/status ]] || fail "the test host reported nothing for $*: $(cat "$report/stderr")"
+}
+# The images dyld loaded into the helper, which must have been logged.
+loaded_images() {
+    [[ -s $report/images ]] ||
+        fail "dyld logged no image of the helper (DYLD_PRINT_TO_FILE ignored?), so nothing can be told about them"
+    cat "$report/images"
+}
+expect_one_line() {
+    [[ $(wc -l <"$report/stdout") -eq 1 ]] || fail "$1 did not write exactly one line: $(cat "$report/stdout")"
+    grep -Eq "$2" "$report/stdout" || fail "$1 wrote: $(cat "$report/stdout")"
+    [[ ! -s $report/stderr ]] || fail "$1 wrote to standard error: $(cat "$report/stderr")"
+}
 
 case $check in
 signature)
@@ -23,19 +55,18 @@ signature)
     ;;
 status)
     for kind in accessibility microphone screenRecording bluetooth; do
-        output=$("$helper" status "$kind") || fail "status $kind exited with $?"
-        [[ $(printf '%s\n' "$output" | wc -l) -eq 1 ]] || fail "status $kind wrote more than one line: $output"
-        [[ $output =~ ^\{\"success\":true,\"kind\":\"$kind\",\"status\":\"(granted|notGranted|unknown)\"\}$ ]] ||
-            fail "status $kind wrote $output"
+        run_in_host status "$kind"
+        [[ $(cat "$report/status") == "exit 0" ]] || fail "status $kind ended with $(cat "$report/status")"
+        expect_one_line "status $kind" "^\{\"success\":true,\"kind\":\"$kind\",\"status\":\"(granted|notGranted|unknown)\"\}$"
     done
     ;;
 no-appkit)
     # status is as cheap as a plain command: neither AppKit, nor AVFoundation for a state that
     # does not need it, nor the AppKit half is loaded; the core comes from the application.
-    loaded=$(DYLD_PRINT_LIBRARIES=1 "$helper" status accessibility 2>&1 >/dev/null)
-    [[ -n $loaded ]] || fail "dyld printed no libraries; cannot tell what was loaded"
+    run_in_host status accessibility
+    loaded=$(loaded_images)
     if grep -E 'AppKit\.framework|AVFoundation\.framework|libKestrumDesktop' <<<"$loaded"; then
-        fail "status accessibility loaded the frameworks above"
+        fail "status accessibility loaded the images above"
     fi
     grep -qE "$in_frameworks/libKestrum\." <<<"$loaded" ||
         fail "the core library was not loaded from Contents/Frameworks: $loaded"
@@ -45,26 +76,17 @@ authorize)
     # Only the copy in Contents/Resources may be found: the build tree's is put aside.
     hidden=$build_bundle.hidden-by-host-test
     mv "$build_bundle" "$hidden"
-    trap 'mv "$hidden" "$build_bundle"' EXIT
-    errors=$(mktemp)
-    line=$(mktemp)
+    trap 'mv "$hidden" "$build_bundle"; rm -rf "$report"' EXIT
     # authorize loads the AppKit half, makes its panel (and looks up its texts) before it writes
-    # its line, then stays.
-    DYLD_PRINT_LIBRARIES=1 "$helper" authorize accessibility --app-url "$app" >"$line" 2>"$errors" &
-    pid=$!
-    for _ in $(seq 100); do
-        [[ -s $line ]] && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    grep -qE "$in_frameworks/libKestrumDesktop\.dylib" "$errors" ||
-        fail "the AppKit half was not loaded from Contents/Frameworks: $(cat "$errors")"
-    # Besides what dyld printed, nothing: the resource bundle was found.
-    ! grep -v '^dyld' "$errors" || fail "authorize wrote the lines above to standard error"
-    grep -Eq '^\{"success":true,"kind":"accessibility","status":"(granted|notGranted)"\}$' "$line" ||
-        fail "authorize wrote: $(cat "$line")"
+    # its line, then stays until the host ends it.
+    run_in_host authorize accessibility --app-url "$app"
+    # Ended by the host's SIGTERM (a handler of it may end the process normally).
+    [[ $(cat "$report/status") =~ ^(signal|exit 0)$ ]] ||
+        fail "authorize was not running when the host ended it after its line: $(cat "$report/status")"
+    grep -qE "$in_frameworks/libKestrumDesktop\.dylib" <<<"$(loaded_images)" ||
+        fail "the AppKit half was not loaded from Contents/Frameworks: $(cat "$report/images")"
+    # Nothing on standard error: the resource bundle was found.
+    expect_one_line authorize '^\{"success":true,"kind":"accessibility","status":"(granted|notGranted)"\}$'
     ;;
 *)
     fail "unknown check $check"

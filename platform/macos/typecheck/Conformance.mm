@@ -66,9 +66,13 @@ static_assert(NSDraggingFormationNone == 1);
 static_assert(NSEventTypeLeftMouseDown == 1 && NSEventTypeRightMouseDown == 3);
 static_assert(NSWindowStyleMaskNonactivatingPanel == 128);
 static_assert((NSWindowCollectionBehaviorCanJoinAllSpaces | NSWindowCollectionBehaviorFullScreenAuxiliary) == 257);
+// Deprecated from macOS 14 on: the shell names it only in builds that can run on 13.
+#if !defined(__MAC_OS_X_VERSION_MIN_REQUIRED) || __MAC_OS_X_VERSION_MIN_REQUIRED < 140000
 static_assert(NSApplicationActivateIgnoringOtherApps == 2);
+#endif
 static_assert(NSDragOperationCopy == 1 && NSDraggingContextWithinApplication == 1);
 static_assert(NSBackingStoreBuffered == 2);
+static_assert(NSNormalWindowLevel == 0);  // the level the panel takes while it is ordered back
 // The floating window level (3) is asked of the window server at run time on the Mac
 // (CGWindowLevelForKey), and GNUstep numbers it 2: neither place can assert it.
 
@@ -140,6 +144,7 @@ KESTRUM_SIGNATURE(AXIsProcessTrustedWithOptions, Boolean(CFDictionaryRef));
 KESTRUM_SIGNATURE(AXUIElementGetTypeID, CFTypeID());
 KESTRUM_SIGNATURE(AXUIElementCreateApplication, AXUIElementRef(pid_t));
 KESTRUM_SIGNATURE(AXUIElementCopyAttributeValue, AXError(AXUIElementRef, CFStringRef, CFTypeRef*));
+KESTRUM_SIGNATURE(AXUIElementSetMessagingTimeout, AXError(AXUIElementRef, float));
 KESTRUM_SIGNATURE(AXValueGetTypeID, CFTypeID());
 KESTRUM_SIGNATURE(AXValueGetType, AXValueType(AXValueRef));
 KESTRUM_SIGNATURE(AXValueGetValue, Boolean(AXValueRef, AXValueType, void*));

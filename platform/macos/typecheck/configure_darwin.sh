@@ -3,7 +3,9 @@
 # (the version a Mac would report is stood in for), nothing is compiled or linked, and the
 # generated link lines are held to what one core per process means there: the helper and the
 # AppKit half link the core library and carry no copy of it, and every image finds libraries
-# through run paths relative to itself, never through a folder of the build machine.
+# through run paths relative to itself, never through a folder of the build machine. No deployment
+# target is given: the project's default (macOS 13) must reach every compile line, with unguarded
+# calls of newer APIs as errors.
 #
 # Usage: configure_darwin.sh <source dir> <work dir> [clang++]
 # Exits 1 when the configuration fails or a link line breaks a rule.
@@ -27,8 +29,8 @@ list(APPEND CMAKE_LIBRARY_PATH $multiarch)
 list(APPEND CMAKE_PREFIX_PATH $multiarch/cmake $multiarch)
 CMAKE
 
-if ! PATH=$work/tools:$PATH cmake -S "$source" -B "$work/build" -G Ninja -Wno-dev \
-    -DCMAKE_SYSTEM_NAME=Darwin -DCMAKE_SYSTEM_VERSION=22.0 -DCMAKE_OSX_DEPLOYMENT_TARGET=13.0 \
+if ! PATH=$work/tools:$PATH env -u MACOSX_DEPLOYMENT_TARGET cmake -S "$source" -B "$work/build" -G Ninja -Wno-dev \
+    -DCMAKE_SYSTEM_NAME=Darwin -DCMAKE_SYSTEM_VERSION=22.0 \
     -DCMAKE_CXX_COMPILER="$clang" -DCMAKE_OBJCXX_COMPILER="$clang" \
     -DCMAKE_CXX_COMPILER_WORKS=ON -DCMAKE_OBJCXX_COMPILER_WORKS=ON -DCMAKE_TRY_COMPILE_TARGET_TYPE=STATIC_LIBRARY \
     -DCMAKE_INSTALL_NAME_TOOL=/bin/true -DCMAKE_PROJECT_INCLUDE="$work/find_here.cmake" \
@@ -40,6 +42,16 @@ fi
 link_line() { (cd "$work/build" && ninja -t commands "$1" | tail -n 1); }
 expect() { grep -qE -- "$2" <<<"$1" || fail "$3"; }
 refuse() { ! grep -qE -- "$2" <<<"$1" || fail "$3"; }
+
+# Every Objective-C++ file of the shell (the test host's included) is compiled for macOS 13 with
+# unguarded calls of newer APIs as errors.
+compiles=$(cd "$work/build" && ninja -t commands bin/KestrumHelper bin/libKestrumDesktop.dylib KestrumTestHost |
+           grep -E -- ' -c [^ ]*\.mm$' | sort -u)
+[[ $(wc -l <<<"$compiles") -ge 10 ]] || fail "too few Objective-C++ compile lines were found: $compiles"
+while IFS= read -r line; do
+    expect "$line" '-mmacosx-version-min=13\.0( |$)' "not compiled for macOS 13 by default: ${line##* }"
+    expect "$line" '-Werror=unguarded-availability-new' "unguarded calls of newer APIs are not errors: ${line##* }"
+done <<<"$compiles"
 
 core='bin/libKestrum\.[0-9.]+dylib'
 for image in bin/KestrumHelper bin/libKestrumDesktop.dylib; do

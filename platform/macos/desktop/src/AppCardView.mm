@@ -2,7 +2,10 @@
 
 #import <QuartzCore/QuartzCore.h>
 
+#include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #import "AppKitViews.hpp"
 #include "kestrum/AppDragSource.hpp"

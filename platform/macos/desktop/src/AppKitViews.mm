@@ -2,6 +2,8 @@
 
 #import <QuartzCore/QuartzCore.h>
 
+#include <string_view>
+
 namespace kestrum::macos {
 
 NSString* nsString(std::string_view text) {

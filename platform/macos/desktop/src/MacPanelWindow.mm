@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "DelegateLink.hpp"
 #include "MacDesktopPorts.hpp"
@@ -126,8 +127,18 @@ public:
         [panel_ setContentSize:NSMakeSize(size.width, size.height)];
         layOutContent(false);
     }
-    void orderFrontRegardless() override { [panel_ orderFrontRegardless]; }
-    void orderBack() override { [panel_ orderBack:nil]; }
+    // A window is ordered within its level: at the floating level the panel would stay above
+    // System Settings however far back it is ordered. It waits at the normal level while it is
+    // ordered back (during a drag) and floats again when ordered front, as the Linux shell drops
+    // and takes up its stay-on-top flag.
+    void orderFrontRegardless() override {
+        panel_.level = NSFloatingWindowLevel;
+        [panel_ orderFrontRegardless];
+    }
+    void orderBack() override {
+        panel_.level = NSNormalWindowLevel;
+        [panel_ orderBack:nil];
+    }
     void close() override { [panel_ close]; }
     void setAlphaValue(double alpha) override { panel_.alphaValue = alpha; }
     double alphaValue() const override { return panel_.alphaValue; }

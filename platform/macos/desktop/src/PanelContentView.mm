@@ -3,6 +3,9 @@
 #import <QuartzCore/QuartzCore.h>
 
 #include <cmath>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #import "AppCardView.hpp"
 #import "AppKitViews.hpp"

@@ -2,7 +2,11 @@
 #import <CoreGraphics/CoreGraphics.h>
 #import <Foundation/Foundation.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "kestrum/macos/CoreFoundationValues.hpp"
 

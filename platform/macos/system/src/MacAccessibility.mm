@@ -4,8 +4,11 @@
 #import <CoreFoundation/CoreFoundation.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "MacPorts.hpp"
 #include "kestrum/macos/AccessibilityValues.hpp"
@@ -18,8 +21,12 @@ MacAccessibilityElement::~MacAccessibilityElement() {
 
 namespace {
 
+// Every element given out has the port's read timeout: the system's default lets a read wait
+// for seconds, and a timeout set on an element holds for that element object only, not for
+// others equal to it.
 ElementRef adoptElement(AXUIElementRef element) {
     if (!element) return nullptr;
+    AXUIElementSetMessagingTimeout(element, static_cast<float>(Accessibility::readTimeout));
     return std::make_shared<const MacAccessibilityElement>(element);
 }
 

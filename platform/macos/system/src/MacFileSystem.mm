@@ -2,6 +2,9 @@
 // in Contents/MacOS, the executable's folder for one in Contents/Helpers or on its own.
 #import <Foundation/Foundation.h>
 
+#include <memory>
+#include <string>
+
 #include "MacPorts.hpp"
 #include "kestrum/posix/PosixFileSystem.hpp"
 

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstddef>
 #include <mutex>
 
 namespace kestrum::macos {

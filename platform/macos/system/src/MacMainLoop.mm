@@ -7,10 +7,12 @@
 #include <dispatch/dispatch.h>
 #include <mach/mach_time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "MacPorts.hpp"
 

@@ -5,6 +5,9 @@
 #import <Foundation/Foundation.h>
 #include <dispatch/dispatch.h>
 
+#include <functional>
+#include <memory>
+
 #include "MacFrameworks.hpp"
 #include "MacPorts.hpp"
 
@@ -20,7 +23,7 @@ public:
     // The port numbers the authorization as AVFoundation does; other numbers pass through.
     AudioCaptureAuthorization audioCaptureAuthorization() override {
         return static_cast<AudioCaptureAuthorization>(
-            [KESTRUM_FRAMEWORK_CLASS(avFoundation, AVCaptureDevice) authorizationStatusForMediaType:audio()]);
+            KESTRUM_FRAMEWORK_SEND(avFoundation, AVCaptureDevice, authorizationStatusForMediaType:audio()));
     }
 
     // The answer arrives on a queue of the system's choosing; it is brought to the main thread,
@@ -31,12 +34,11 @@ public:
             if (completion) completion(granted);
           });
         };
-        Class device = KESTRUM_FRAMEWORK_CLASS(avFoundation, AVCaptureDevice);
-        if (!device) {
+        if (!KESTRUM_FRAMEWORK_HAS_CLASS(avFoundation, AVCaptureDevice)) {
             answer(NO);  // without AVFoundation nothing can be granted
             return;
         }
-        [device requestAccessForMediaType:audio() completionHandler:answer];
+        KESTRUM_FRAMEWORK_SEND(avFoundation, AVCaptureDevice, requestAccessForMediaType:audio() completionHandler:answer);
     }
 
 private:

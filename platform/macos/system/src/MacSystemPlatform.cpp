@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 
+#include <memory>
 #include <string>
 
 #include "MacPorts.hpp"

@@ -2,6 +2,12 @@
 // default script of a language, localization matching as bundles do it, the user's languages.
 #import <Foundation/Foundation.h>
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "MacPorts.hpp"
 
 namespace kestrum::macos {

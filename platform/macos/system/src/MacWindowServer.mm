@@ -4,6 +4,11 @@
 #import <CoreGraphics/CoreGraphics.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
 #include "MacFrameworks.hpp"
 #include "MacPorts.hpp"
 #include "kestrum/macos/CoreFoundationValues.hpp"
@@ -26,7 +31,7 @@ public:
 
     std::vector<ScreenDescription> screens() override {
         std::vector<ScreenDescription> result;
-        for (NSScreen* screen in [KESTRUM_FRAMEWORK_CLASS(appKit, NSScreen) screens]) {
+        for (NSScreen* screen in KESTRUM_FRAMEWORK_SEND(appKit, NSScreen, screens)) {
             ScreenDescription& description = result.emplace_back();
             description.frame = rect(screen.frame);
             description.visibleFrame = rect(screen.visibleFrame);

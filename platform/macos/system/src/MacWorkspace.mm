@@ -3,8 +3,13 @@
 #import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "MacFrameworks.hpp"
 #include "MacPorts.hpp"
@@ -31,7 +36,7 @@ public:
         // A default configuration activates what it launches. The handler runs on a
         // concurrent queue and must touch nothing: the outcome is not reported.
         [workspace() openApplicationAtURL:location
-                            configuration:[KESTRUM_FRAMEWORK_CLASS(appKit, NSWorkspaceOpenConfiguration) configuration]
+                            configuration:KESTRUM_FRAMEWORK_SEND(appKit, NSWorkspaceOpenConfiguration, configuration)
                         completionHandler:^(NSRunningApplication*, NSError*){
                         }];
     }
@@ -48,29 +53,43 @@ public:
                                                       encoding:NSUTF8StringEncoding];
         if (!identifier) return result;
         for (NSRunningApplication* application in
-             [KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication) runningApplicationsWithBundleIdentifier:identifier]) {
+             KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, runningApplicationsWithBundleIdentifier:identifier)) {
             result.push_back(describe(application));
         }
         return result;
     }
 
     std::optional<RunningApplication> runningApplication(std::int32_t processIdentifier) override {
-        NSRunningApplication* application = [KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication)
-            runningApplicationWithProcessIdentifier:processIdentifier];
+        NSRunningApplication* application = running(processIdentifier);
         if (!application) return std::nullopt;
         return describe(application);
     }
 
     void activateIgnoringOtherApps(const RunningApplication& target) override {
-        Class runningApplications = KESTRUM_FRAMEWORK_CLASS(appKit, NSRunningApplication);
-        NSRunningApplication* application =
-            [runningApplications runningApplicationWithProcessIdentifier:target.processIdentifier];
+        NSRunningApplication* application = running(target.processIdentifier);
+        if (!application) return;
         if (@available(macOS 14.0, *)) {
-            // Activation is cooperative: a request on behalf of this process, which the
-            // system grants or refuses; ignoring other applications is no longer an option.
-            [application activateFromApplication:[runningApplications currentApplication] options:0];
+            // Activation is cooperative: a request on behalf of this process, which the system
+            // grants only when the active application yielded; ignoring other applications is no
+            // longer an option. This process is an accessory that never holds activation, so the
+            // request is usually refused (the call answers NO). Then Launch Services opens the
+            // application's bundle with `activates` set, which asks the system to activate the
+            // running application and bring it to the foreground: the nearest thing to activating
+            // it regardless of the active one that the platform still offers. Whether it comes
+            // forward either way is the system's choice.
+            NSRunningApplication* current = KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, currentApplication);
+            if ([application activateFromApplication:current options:0]) return;
+            NSURL* bundle = application.bundleURL;
+            if (!bundle) return;
+            NSWorkspaceOpenConfiguration* configuration =
+                KESTRUM_FRAMEWORK_SEND(appKit, NSWorkspaceOpenConfiguration, configuration);
+            configuration.activates = YES;
+            [workspace() openApplicationAtURL:bundle configuration:configuration completionHandler:nil];
         } else {
+            // The option is deprecated from macOS 14 on; a build that cannot run on 13 leaves it out.
+#if !defined(__MAC_OS_X_VERSION_MIN_REQUIRED) || __MAC_OS_X_VERSION_MIN_REQUIRED < 140000
             [application activateWithOptions:NSApplicationActivateIgnoringOtherApps];
+#endif
         }
     }
 
@@ -95,7 +114,10 @@ public:
     }
 
 private:
-    static NSWorkspace* workspace() { return [KESTRUM_FRAMEWORK_CLASS(appKit, NSWorkspace) sharedWorkspace]; }
+    static NSWorkspace* workspace() { return KESTRUM_FRAMEWORK_SEND(appKit, NSWorkspace, sharedWorkspace); }
+    static NSRunningApplication* running(std::int32_t processIdentifier) {
+        return KESTRUM_FRAMEWORK_SEND(appKit, NSRunningApplication, runningApplicationWithProcessIdentifier:processIdentifier);
+    }
 };
 
 }  // namespace

@@ -49,6 +49,11 @@ public:
 
 class Accessibility {
 public:
+    // The longest a read of an element the port gives out waits for the other application: one
+    // that does not answer in time fails with an error (a missed tracker step), so a stalled
+    // application never stalls the main thread for longer.
+    static constexpr double readTimeout = 0.25;
+
     virtual ~Accessibility() = default;
     virtual bool isProcessTrusted() = 0;
     // Asks the system to prompt for access when the process lacks it; answers the current trust.

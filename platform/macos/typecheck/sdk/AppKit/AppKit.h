@@ -20,11 +20,12 @@
 
 @interface NSRunningApplication (KestrumDeclarations)
 - (BOOL)activateFromApplication:(NSRunningApplication*)application
-                        options:(NSApplicationActivationOptions)options;
+                        options:(NSApplicationActivationOptions)options API_AVAILABLE(macos(14.0));
 @end
 
 @interface NSWorkspaceOpenConfiguration : NSObject <NSCopying>
 + (instancetype)configuration;
+@property BOOL activates;
 @end
 
 @interface NSWorkspace (KestrumDeclarations)

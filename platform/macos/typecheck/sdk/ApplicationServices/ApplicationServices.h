@@ -36,6 +36,7 @@ Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options);
 CFTypeID AXUIElementGetTypeID(void);
 AXUIElementRef AXUIElementCreateApplication(pid_t pid);
 AXError AXUIElementCopyAttributeValue(AXUIElementRef element, CFStringRef attribute, CFTypeRef* value);
+AXError AXUIElementSetMessagingTimeout(AXUIElementRef element, float timeoutInSeconds);
 
 CFTypeID AXValueGetTypeID(void);
 AXValueType AXValueGetType(AXValueRef value);
