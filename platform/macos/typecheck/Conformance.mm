@@ -9,6 +9,7 @@
 #import <CoreGraphics/CoreGraphics.h>
 #import <QuartzCore/QuartzCore.h>
 #include <dispatch/dispatch.h>
+#include <mach-o/dyld.h>
 #include <mach/mach_time.h>
 
 #include <type_traits>
@@ -161,6 +162,7 @@ KESTRUM_SIGNATURE(dispatch_source_cancel, void(dispatch_source_t));
 KESTRUM_SIGNATURE(dispatch_resume, void(dispatch_object_t));
 KESTRUM_SIGNATURE(mach_absolute_time, uint64_t());
 KESTRUM_SIGNATURE(mach_timebase_info, kern_return_t(mach_timebase_info_t));
+KESTRUM_SIGNATURE(_NSGetExecutablePath, int(char*, uint32_t*));
 
 // QuartzCore
 KESTRUM_SIGNATURE(CATransform3DMakeRotation, CATransform3D(CGFloat, CGFloat, CGFloat, CGFloat));

@@ -4,6 +4,7 @@
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxPermissionQueries.hpp"
 #include "kestrum/linux/LinuxWorkspace.hpp"
+#include "kestrum/posix/PosixChildProcesses.hpp"
 #include "kestrum/posix/PosixFileSystem.hpp"
 #include "kestrum/posix/PosixOutput.hpp"
 
@@ -19,6 +20,7 @@ Platform makeLinuxSystemPlatform(std::shared_ptr<LinuxMainLoop> loop) {
     ports.application = std::make_shared<LinuxApplication>(loop);
     ports.mainLoop = std::move(loop);
     ports.output = std::make_shared<PosixOutput>();
+    ports.childProcesses = std::make_shared<PosixChildProcesses>([] { return std::string("/proc/self/exe"); });
     return ports;
 }
 
