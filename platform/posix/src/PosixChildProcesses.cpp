@@ -8,36 +8,66 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #include "kestrum/posix/PosixSpawn.hpp"
 
+#ifdef __APPLE__
+// macOS declares no environ, and a library that refers to it does not link: dyld keeps it.
+#include <crt_externs.h>
+#define environ (*_NSGetEnviron())
+#else
 extern char** environ;
+#endif
 
 namespace kestrum {
+
 namespace {
 
-struct RunState {
+struct Child {
     pid_t pid = -1;
-    std::mutex mutex;     // guards the two flags, and the signal end() sends
-    bool exited = false;  // the child has ended; its number is about to be released
+    bool exited = false;  // waited for: its number is about to be released, no signal may follow
     bool ended = false;   // end() came: the answer is not wanted
 };
 
+}  // namespace
+
+struct PosixChildProcesses::Watcher {
+    std::mutex mutex;  // guards everything here and the flags of every Child
+    std::condition_variable wake;
+    bool busy = false;     // a child has been started and not yet reaped
+    bool running = false;  // the thread runs
+    bool closing = false;  // the port is gone: the thread ends when it has nothing to do
+    struct Job {
+        std::shared_ptr<Child> child;
+        int output = -1;
+        std::function<void(ChildAnswer)> done;
+    };
+    std::optional<Job> job;
+};
+
+namespace {
+
+using Watcher = PosixChildProcesses::Watcher;
+
 class PosixChildRun final : public ChildRun {
 public:
-    explicit PosixChildRun(std::shared_ptr<RunState> state) : state_(std::move(state)) {}
+    PosixChildRun(std::shared_ptr<Watcher> watcher, std::shared_ptr<Child> child)
+        : watcher_(std::move(watcher)), child_(std::move(child)) {}
     void end() override {
-        const std::lock_guard<std::mutex> lock(state_->mutex);
-        if (state_->ended) return;
-        state_->ended = true;
-        if (!state_->exited) ::kill(state_->pid, SIGKILL);
+        const std::lock_guard<std::mutex> lock(watcher_->mutex);
+        if (child_->ended) return;
+        child_->ended = true;
+        if (!child_->exited) ::kill(child_->pid, SIGKILL);
     }
 
 private:
-    std::shared_ptr<RunState> state_;
+    std::shared_ptr<Watcher> watcher_;
+    std::shared_ptr<Child> child_;
 };
 
 // Reads the pipe to its end (the child exits, or is killed): the bytes before the first line
@@ -65,42 +95,73 @@ ChildAnswer readFirstLine(int descriptor) {
     return answer;
 }
 
-void watchChild(const std::shared_ptr<RunState>& state, int output, const std::shared_ptr<std::atomic<bool>>& busy,
-                const std::function<void(ChildAnswer)>& done) {
+// The child's line, once it has ended and been reaped.
+ChildAnswer collect(Watcher& watcher, Child& child, int output) {
     ChildAnswer answer = readFirstLine(output);
     ::close(output);
     // Waited for without reaping first: until it is reaped the number stays the child's, so a
     // signal from end() cannot reach another process.
     siginfo_t info{};
-    while (::waitid(P_PID, static_cast<id_t>(state->pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    while (::waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
     }
     {
-        const std::lock_guard<std::mutex> lock(state->mutex);
-        state->exited = true;
+        const std::lock_guard<std::mutex> lock(watcher.mutex);
+        child.exited = true;
     }
     int status = 0;
     pid_t reaped = -1;
-    while ((reaped = ::waitpid(state->pid, &status, 0)) < 0 && errno == EINTR) {
+    while ((reaped = ::waitpid(child.pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    if (reaped == state->pid && WIFEXITED(status)) answer.exitCode = WEXITSTATUS(status);
-    busy->store(false);
-    bool wanted = false;
-    {
-        const std::lock_guard<std::mutex> lock(state->mutex);
-        wanted = !state->ended;
+    if (reaped == child.pid && WIFEXITED(status)) answer.exitCode = WEXITSTATUS(status);
+    return answer;
+}
+
+void watch(const std::shared_ptr<Watcher>& watcher) {
+    for (;;) {
+        Watcher::Job job;
+        {
+            std::unique_lock<std::mutex> lock(watcher->mutex);
+            watcher->wake.wait(lock, [&] { return watcher->job || watcher->closing; });
+            if (!watcher->job) return;
+            job = std::move(*watcher->job);
+            watcher->job.reset();
+        }
+        ChildAnswer answer = collect(*watcher, *job.child, job.output);
+        bool wanted = false;
+        {
+            const std::lock_guard<std::mutex> lock(watcher->mutex);
+            watcher->busy = false;
+            wanted = !job.child->ended;
+        }
+        if (wanted && job.done) job.done(std::move(answer));
     }
-    if (wanted && done) done(std::move(answer));
 }
 
 }  // namespace
 
+PosixChildProcesses::PosixChildProcesses(std::function<std::string()> executablePath)
+    : executablePath_(std::move(executablePath)), watcher_(std::make_shared<Watcher>()) {}
+
+PosixChildProcesses::~PosixChildProcesses() {
+    {
+        const std::lock_guard<std::mutex> lock(watcher_->mutex);
+        watcher_->closing = true;
+    }
+    watcher_->wake.notify_all();
+}
+
 std::unique_ptr<ChildRun> PosixChildProcesses::runSelf(const std::vector<std::string>& arguments,
                                                        std::function<void(ChildAnswer)> done) {
     // Never two children at a time: the last one is reaped before the next starts.
-    if (busy_->exchange(true)) return nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(watcher_->mutex);
+        if (watcher_->busy) return nullptr;
+        watcher_->busy = true;
+    }
     const auto fail = [this](int descriptor) -> std::unique_ptr<ChildRun> {
         if (descriptor >= 0) ::close(descriptor);
-        busy_->store(false);
+        const std::lock_guard<std::mutex> lock(watcher_->mutex);
+        watcher_->busy = false;
         return nullptr;
     };
 
@@ -135,18 +196,28 @@ std::unique_ptr<ChildRun> PosixChildProcesses::runSelf(const std::vector<std::st
     ::close(pipe[1]);
     if (spawned != 0) return fail(pipe[0]);
 
-    auto state = std::make_shared<RunState>();
-    state->pid = pid;
-    try {
-        std::thread(watchChild, state, pipe[0], busy_, std::move(done)).detach();
-    } catch (const std::system_error&) {
-        // No thread to spare: the child has only just started; end and collect it here.
-        ::kill(pid, SIGKILL);
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    auto child = std::make_shared<Child>();
+    child->pid = pid;
+    {
+        const std::lock_guard<std::mutex> lock(watcher_->mutex);
+        if (!watcher_->running) {
+            try {
+                std::thread(watch, watcher_).detach();
+                watcher_->running = true;
+            } catch (const std::system_error&) {
+                // No thread to spare: the child has only just started; end and collect it here.
+                ::kill(pid, SIGKILL);
+                while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+                }
+                ::close(pipe[0]);
+                watcher_->busy = false;
+                return nullptr;
+            }
         }
-        return fail(pipe[0]);
+        watcher_->job = Watcher::Job{child, pipe[0], std::move(done)};
     }
-    return std::make_unique<PosixChildRun>(state);
+    watcher_->wake.notify_one();
+    return std::make_unique<PosixChildRun>(watcher_, child);
 }
 
 }  // namespace kestrum

@@ -1,7 +1,7 @@
 #pragma once
-// This program started again as a child with posix_spawn(3), its first line read by a thread
-// of its own (so the main loop never waits on a child), the child reaped by that thread.
-#include <atomic>
+// This program started again as a child with posix_spawn(3), its first line read and the child
+// reaped by a thread of the port's (so the main loop never waits on a child). The thread starts
+// with the first child and stays for the next, so that a child a second costs no thread.
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,8 +15,11 @@ public:
     // `executablePath` names this program's file; asked at every start. Linux: /proc/self/exe,
     // which runs this very program even after its file was replaced or moved. macOS: the path
     // dyld has for the main executable.
-    explicit PosixChildProcesses(std::function<std::string()> executablePath)
-        : executablePath_(std::move(executablePath)) {}
+    explicit PosixChildProcesses(std::function<std::string()> executablePath);
+    // The thread ends once it has collected the child under way.
+    ~PosixChildProcesses() override;
+    PosixChildProcesses(const PosixChildProcesses&) = delete;
+    PosixChildProcesses& operator=(const PosixChildProcesses&) = delete;
 
     // The child gets the environment of this process and the descriptors of SpawnSetup, standard
     // output on a pipe (close-on-exec here, so no other child inherits it). end() sends SIGKILL
@@ -26,10 +29,11 @@ public:
     std::unique_ptr<ChildRun> runSelf(const std::vector<std::string>& arguments,
                                       std::function<void(ChildAnswer)> done) override;
 
+    struct Watcher;  // what the port, its runs and its thread share
+
 private:
     std::function<std::string()> executablePath_;
-    // A child has been started and not yet reaped.
-    std::shared_ptr<std::atomic<bool>> busy_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<Watcher> watcher_;
 };
 
 }  // namespace kestrum
