@@ -11,7 +11,6 @@
 //
 //   waiting_helper <KestrumHelper> [seconds=60]
 // Exits 1 when a target is missed (KESTRUM_BENCH_REPORT_ONLY=1: always 0), 2 when it cannot measure.
-#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -23,30 +22,16 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ProcessCpu.hpp"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Seconds every thread of the process has run.
-double ownCpuSeconds(pid_t pid) {
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* directory = ::opendir(tasks.c_str());
-    if (!directory) return 0;
-    double total = 0;
-    while (const dirent* entry = ::readdir(directory)) {
-        if (entry->d_name[0] == '.') continue;
-        std::ifstream schedstat(tasks + "/" + entry->d_name + "/schedstat");
-        double running = 0;
-        if (schedstat >> running) total += running;
-    }
-    ::closedir(directory);
-    return total / 1e9;
-}
+using kestrum::bench::cpuSeconds;
 
 // The children of the process's main thread, which starts every reading.
 std::vector<pid_t> children(pid_t pid) {
@@ -101,11 +86,11 @@ int main(int argc, char** argv) {
     for (;;) {
         const auto now = Clock::now();
         if (now - start >= std::chrono::seconds(1) && ownAtOne < 0) {
-            ownAtOne = ownCpuSeconds(helper);
+            ownAtOne = cpuSeconds(helper);
             oneSecond = now;
         }
         if (now - start < std::chrono::milliseconds(measure * 1000 - 100)) {
-            ownLast = ownCpuSeconds(helper);
+            ownLast = cpuSeconds(helper);
             lastLook = now;
         }
         const auto current = children(helper);

@@ -94,23 +94,10 @@ TEST_F(WaitProcessTests, AHostThatGoesAwayOrASignalEndsTheWaitAndLeavesNoChild) 
         SCOPED_TRACE(signal ? "SIGTERM" : "the host closed its end of the pipe");
         int out[2];
         ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-        const HelperRun run = testBuild({"wait", "screenRecording", "--timeout", "60"});
-        std::vector<std::string> texts{run.program};
-        texts.insert(texts.end(), run.arguments.begin(), run.arguments.end());
-        std::vector<char*> argv;
-        for (auto& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> environment = run.environment;
-        std::vector<char*> envp;
-        for (auto& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        pid_t helper = -1;
-        ASSERT_EQ(::posix_spawn(&helper, run.program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        HelperRun run = testBuild({"wait", "screenRecording", "--timeout", "60"});
+        run.arguments.insert(run.arguments.begin(), run.program);
+        const pid_t helper = x11test::spawnProcess(run.arguments, run.environment, out[1]);
+        ASSERT_GT(helper, 0);
         ::close(out[1]);
 
         std::this_thread::sleep_for(2500ms);  // readings at 0, 1 and 2 seconds
