@@ -63,11 +63,11 @@ void runAuthorize(KestrumHelperRunner& runner, KestrumPane pane, const URL& appU
         if (const auto current = platform().application) current->terminate();
     });
 
-    HelperOutput output{true, std::string(rawValue(pane)), std::nullopt, std::nullopt};
     // Full disk access is left to the target application's own process.
-    if (pane != KestrumPane::fullDiskAccess) {
-        output.status = std::string(reportedStatus(PermissionStatusRegistry::provider(pane)->authorizationState()));
-    }
+    const HelperOutput output =
+        pane == KestrumPane::fullDiskAccess
+            ? HelperOutput{true, std::string(rawValue(pane)), std::nullopt, std::nullopt}
+            : statusOutput(pane, PermissionStatusRegistry::provider(pane)->authorizationState());
     // Gives up by the time the keep-alive is due, so the loop gets to run it.
     writeOutput(output, keepAlive);
     // After the line, which reports the state as this process reads it.

@@ -47,8 +47,7 @@ TEST_F(WaitProcessTests, TheLineComesWithinAboutASecondOfTheChange) {
         const char* before;
         const char* after;
     };
-    for (const Case c : {Case{"screenRecording", "notGranted", "granted"}, Case{"accessibility", "notGranted", "granted"},
-                         Case{"microphone", "notGranted", "unknown"}}) {
+    for (const Case c : {Case{"screenRecording", "notGranted", "granted"}, Case{"microphone", "notGranted", "unknown"}}) {
         SCOPED_TRACE(c.kind);
         answer(std::string(c.kind) + "=" + c.before + "\n");
         Clock::time_point changed;

@@ -2,6 +2,7 @@
 // Children of this program as a test sees them: every start is recorded, and the test lets a
 // child answer (on the test's thread, as the port's own thread would) or leaves it hanging.
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ public:
     // The latest child writes `line` and a line feed and exits with `exitCode`.
     void answer(const std::string& line, int exitCode = 0) { answer(ChildAnswer{line, true, exitCode}); }
     void answer(ChildAnswer answer) {
+        if (started.empty()) return;
         const auto child = started.back();
         child->answered = true;
         if (child->done) child->done(std::move(answer));
