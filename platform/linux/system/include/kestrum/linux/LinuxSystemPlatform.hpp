@@ -8,6 +8,8 @@
 namespace kestrum {
 
 // Every port but the text services and the panel windows, which come with the desktop shell.
+// Its child processes run this very program again (/proc/self/exe): the helper's readings; the
+// library itself starts none.
 Platform makeLinuxSystemPlatform(std::shared_ptr<LinuxMainLoop> loop);
 
 }  // namespace kestrum
