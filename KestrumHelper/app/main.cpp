@@ -26,6 +26,8 @@ double keepAliveSeconds(double built);
 #endif
 
 int main(int argc, char** argv) {
+    // A reading of a waiting helper ends with that helper.
+    kestrum::endWithParentProcess();
     // A host may start the helper with standard output closed; keep its number from being
     // reused by a descriptor the line must never reach.
     kestrum::reserveStandardDescriptors();

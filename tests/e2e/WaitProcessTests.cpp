@@ -1,6 +1,7 @@
 // wait as a host runs it: real processes, the test build's permission answers changed while the
 // helper waits, a host that goes away or a signal, and the new words' parse errors.
 #include <sys/prctl.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -88,9 +89,16 @@ bool noChildLeft(std::chrono::milliseconds patience, int& orphans) {
 
 TEST_F(WaitProcessTests, AHostThatGoesAwayOrASignalEndsTheWaitAndLeavesNoChild) {
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    answer("screenRecording=notGranted\n");
-    for (const bool signal : {false, true}) {
-        SCOPED_TRACE(signal ? "SIGTERM" : "the host closed its end of the pipe");
+    enum class End { closedPipe, terminated, killedDuringAHangingReading };
+    for (const End end : {End::closedPipe, End::terminated, End::killedDuringAHangingReading}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        std::filesystem::remove(temp_ / "answers");
+        if (end == End::killedDuringAHangingReading) {
+            // A reading opens the answers; a FIFO nobody writes holds it there.
+            ASSERT_EQ(::mkfifo((temp_ / "answers").c_str(), 0600), 0);
+        } else {
+            answer("screenRecording=notGranted\n");
+        }
         int out[2];
         ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
         HelperRun run = testBuild({"wait", "screenRecording", "--timeout", "60"});
@@ -99,28 +107,32 @@ TEST_F(WaitProcessTests, AHostThatGoesAwayOrASignalEndsTheWaitAndLeavesNoChild) 
         ASSERT_GT(helper, 0);
         ::close(out[1]);
 
-        std::this_thread::sleep_for(2500ms);  // readings at 0, 1 and 2 seconds
+        // Readings at 0, 1 and 2 seconds; a hanging one is under way from the start.
+        std::this_thread::sleep_for(end == End::killedDuringAHangingReading ? 500ms : 2500ms);
         const auto gone = Clock::now();
-        if (signal) {
-            ::kill(helper, SIGTERM);
-        } else {
-            ::close(out[0]);
-        }
+        if (end == End::closedPipe) ::close(out[0]);
+        if (end == End::terminated) ::kill(helper, SIGTERM);
+        if (end == End::killedDuringAHangingReading) ::kill(helper, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(helper, &status, 0), helper);
-        const auto ended = Clock::now();
-        if (signal) {
-            // Ended by the signal, without a line.
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-            EXPECT_EQ(detail::drainNow(out[0]), "");
-            ::close(out[0]);
-        } else {
+        if (end == End::closedPipe) {
             // At its next reading, within about a second.
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-            EXPECT_LT(ended - gone, 3s);
+            EXPECT_LT(Clock::now() - gone, 3s);
+        } else {
+            // Ended by the signal, without a line.
+            EXPECT_TRUE(WIFSIGNALED(status)) << status;
+            EXPECT_EQ(detail::drainNow(out[0]), "");
+            ::close(out[0]);
         }
         int orphans = 0;
-        EXPECT_TRUE(noChildLeft(1s, orphans)) << "a child of the helper is still running";
+        const bool none = noChildLeft(1s, orphans);
+        EXPECT_TRUE(none) << "a child of the helper is still running";
+        if (!none) {
+            // Let a reading held by the FIFO go, so that the next test does not inherit it.
+            ::close(::open((temp_ / "answers").c_str(), O_WRONLY | O_NONBLOCK));
+            noChildLeft(5s, orphans);
+        }
     }
 }
 

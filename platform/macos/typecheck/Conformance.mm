@@ -86,6 +86,9 @@ KESTRUM_CONSTANT_TYPE(AVMediaTypeAudio, AVMediaType);
 KESTRUM_CONSTANT_TYPE(NSWorkspaceDidActivateApplicationNotification, NSNotificationName);
 KESTRUM_CONSTANT_TYPE(NSViewNoIntrinsicMetric, CGFloat);
 KESTRUM_CONSTANT_TYPE(DISPATCH_SOURCE_TYPE_TIMER, dispatch_source_type_t);
+KESTRUM_CONSTANT_TYPE(DISPATCH_SOURCE_TYPE_PROC, dispatch_source_type_t);
+static_assert(DISPATCH_PROC_EXIT == 0x80000000ul);
+static_assert(DISPATCH_QUEUE_PRIORITY_DEFAULT == 0);
 KESTRUM_CONSTANT_TYPE(kCAGravityResizeAspect, CALayerContentsGravity);
 KESTRUM_CONSTANT_TYPE(kCACornerCurveContinuous, CALayerCornerCurve);
 KESTRUM_CONSTANT_TYPE(kCAMediaTimingFunctionEaseInEaseOut, CAMediaTimingFunctionName);
@@ -152,6 +155,7 @@ static_assert(std::is_same_v<AXObserverCallback, void (*)(AXObserverRef, AXUIEle
 
 // libdispatch and the Mach clock
 KESTRUM_SIGNATURE(dispatch_get_main_queue, dispatch_queue_main_t());
+KESTRUM_SIGNATURE(dispatch_get_global_queue, dispatch_queue_global_t(intptr_t, uintptr_t));
 KESTRUM_SIGNATURE(dispatch_async, void(dispatch_queue_t, dispatch_block_t));
 KESTRUM_SIGNATURE(dispatch_time, dispatch_time_t(dispatch_time_t, int64_t));
 KESTRUM_SIGNATURE(dispatch_source_create,

@@ -174,6 +174,15 @@ std::unique_ptr<ChildRun> PosixChildProcesses::runSelf(const std::vector<std::st
     std::vector<char*> argv;
     for (auto& text : texts) argv.push_back(text.data());
     argv.push_back(nullptr);
+    // This process's environment, naming this process as the child's parent.
+    const std::string name = std::string(parentProcessVariable) + "=";
+    std::string parent = name + std::to_string(::getpid());
+    std::vector<char*> environment;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        if (!std::string_view(*entry).starts_with(name)) environment.push_back(*entry);
+    }
+    environment.push_back(parent.data());
+    environment.push_back(nullptr);
 
     int pipe[2] = {-1, -1};
 #ifdef __linux__
@@ -190,7 +199,8 @@ std::unique_ptr<ChildRun> PosixChildProcesses::runSelf(const std::vector<std::st
     {
         const SpawnSetup setup(pipe[1]);
         if (setup.okay()) {
-            spawned = ::posix_spawn(&pid, texts.front().c_str(), setup.actions(), setup.attributes(), argv.data(), environ);
+            spawned =
+                ::posix_spawn(&pid, texts.front().c_str(), setup.actions(), setup.attributes(), argv.data(), environment.data());
         }
     }
     ::close(pipe[1]);

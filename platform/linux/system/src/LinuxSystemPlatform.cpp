@@ -1,5 +1,11 @@
 #include "kestrum/linux/LinuxSystemPlatform.hpp"
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "kestrum/linux/HeadlessPorts.hpp"
 #include "kestrum/linux/LinuxApplication.hpp"
 #include "kestrum/linux/LinuxPermissionQueries.hpp"
@@ -22,6 +28,17 @@ Platform makeLinuxSystemPlatform(std::shared_ptr<LinuxMainLoop> loop) {
     ports.output = std::make_shared<PosixOutput>();
     ports.childProcesses = std::make_shared<PosixChildProcesses>([] { return std::string("/proc/self/exe"); });
     return ports;
+}
+
+void endWithParentProcess() {
+    const char* named = std::getenv(parentProcessVariable);
+    if (!named) return;
+    const long parent = std::strtol(named, nullptr, 10);
+    ::unsetenv(parentProcessVariable);  // for this process only
+    // Only the process that started this one: a stray value changes nothing.
+    if (parent <= 1 || ::getppid() != parent) return;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::raise(SIGKILL);  // it ended just before
 }
 
 }  // namespace kestrum

@@ -10,6 +10,10 @@
 
 namespace kestrum {
 
+// Names, in a child's environment, the process that started it, so that the child can end when
+// that process does (posix_spawn(3) cannot arrange it): each shell's endWithParentProcess().
+inline constexpr const char* parentProcessVariable = "KESTRUM_PARENT_PROCESS";
+
 class PosixChildProcesses : public ChildProcesses {
 public:
     // `executablePath` names this program's file; asked at every start. Linux: /proc/self/exe,
@@ -21,8 +25,9 @@ public:
     PosixChildProcesses(const PosixChildProcesses&) = delete;
     PosixChildProcesses& operator=(const PosixChildProcesses&) = delete;
 
-    // The child gets the environment of this process and the descriptors of SpawnSetup, standard
-    // output on a pipe (close-on-exec here, so no other child inherits it). end() sends SIGKILL
+    // The child gets the environment of this process, with parentProcessVariable naming this
+    // process, and the descriptors of SpawnSetup, standard output on a pipe (close-on-exec here,
+    // so no other child inherits it). end() sends SIGKILL
     // while the child has not yet been waited for, never afterwards, so the signal cannot reach
     // another process that took its number. The answer holds the exit code only when the child
     // exited by itself.

@@ -12,4 +12,9 @@ namespace kestrum {
 // library itself starts none.
 Platform makeLinuxSystemPlatform(std::shared_ptr<LinuxMainLoop> loop);
 
+// In a child that the child-process port started (its environment names its parent), asks the
+// kernel to end it with SIGKILL when that parent ends, however it ends: a reading never outlives
+// the helper that waits for it. Does nothing in any other process. Call first thing.
+void endWithParentProcess();
+
 }  // namespace kestrum
