@@ -222,8 +222,10 @@ TEST_F(WaitProcessTests, OnTheDesktopTheGrantEndsWaitAndTheFlowAndTheFocusGoesBa
     ASSERT_TRUE(activate(server, host));
 
     answer("accessibility=notGranted\n");
+    // The sanitizer builds drop the reports of the desktop's libraries (the others ignore them).
     std::vector<std::string> environment = server.environment(
-        {"KESTRUM_TEST_PERMISSION_ANSWERS=" + (temp_ / "answers"), "KESTRUM_TEST_KEEP_ALIVE_SECONDS=120"});
+        {"KESTRUM_TEST_PERMISSION_ANSWERS=" + (temp_ / "answers"), "KESTRUM_TEST_KEEP_ALIVE_SECONDS=120",
+         "LSAN_OPTIONS=print_suppressions=0:suppressions=" KESTRUM_LSAN_SUPPRESSIONS});
     desktop::addThreadSanitizerSuppressions(environment);
     x11test::Child flow({KESTRUM_TEST_BUILD_HELPER_PATH, "authorize", "accessibility", "--app-url",
                          "/Applications/Tazel.app", "--close-when-granted"},
