@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
         mostAtOnce = std::max(mostAtOnce, current.size());
         seen.insert(current.begin(), current.end());
         siginfo_t ended{};
-        if (::waitid(P_PID, static_cast<id_t>(helper), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == helper) break;
+        const int asked = ::waitid(P_PID, static_cast<id_t>(helper), &ended, WEXITED | WNOHANG | WNOWAIT);
+        if (asked == 0 && ended.si_pid == helper) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     int status = 0;
@@ -106,7 +107,9 @@ int main(int argc, char** argv) {
     const double lifetime = seconds(Clock::now() - start);
     std::string line;
     char buffer[256];
-    for (ssize_t count; (count = ::read(out[0], buffer, sizeof buffer)) > 0;) line.append(buffer, static_cast<std::size_t>(count));
+    for (ssize_t count; (count = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        line.append(buffer, static_cast<std::size_t>(count));
+    }
     ::close(out[0]);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || line.find("\"status\":\"notGranted\"") == std::string::npos) {
         std::fprintf(stderr, "the helper did not wait as expected (status %d): %s", status, line.c_str());

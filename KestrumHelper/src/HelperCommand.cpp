@@ -24,7 +24,8 @@ ParseCommandError fail(std::string_view prefix, std::string_view detail = {}) {
 }
 
 // Options follow the action and the kind; the first of a name counts.
-std::vector<std::string>::const_iterator findOption(const std::vector<std::string>& arguments, std::string_view option) {
+std::vector<std::string>::const_iterator findOption(const std::vector<std::string>& arguments,
+                                                    std::string_view option) {
     return std::find(arguments.begin() + 2, arguments.end(), option);
 }
 
@@ -64,9 +65,10 @@ std::optional<double> parseSeconds(std::string_view text) {
     const std::size_t point = text.find('.');
     const std::string_view whole = text.substr(0, point);
     const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    const bool wellFormed = !whole.empty() && std::all_of(whole.begin(), whole.end(), isDigit) &&
-                            (point == std::string_view::npos || (!fraction.empty() && std::all_of(fraction.begin(), fraction.end(), isDigit)));
-    if (!wellFormed) return std::nullopt;
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && std::all_of(part.begin(), part.end(), isDigit);
+    };
+    if (!digits(whole) || (point != std::string_view::npos && !digits(fraction))) return std::nullopt;
     // Digit by digit, stopping as soon as the whole part is too large (no digit count overflows).
     double seconds = 0;
     for (const char digit : whole) {
@@ -96,8 +98,8 @@ ParseCommandResult parseCommand(const std::vector<std::string>& arguments, FileS
         case HelperAction::authorize: {
             auto appURL = parseAppURL(arguments, fileSystem);
             if (!appURL) return fail(kAppURLMessage);
-            return HelperCommand{
-                HelperCommand::Authorize{*kind, std::move(*appURL), findOption(arguments, kCloseWhenGrantedOption) != arguments.end()}};
+            const bool closeWhenGranted = findOption(arguments, kCloseWhenGrantedOption) != arguments.end();
+            return HelperCommand{HelperCommand::Authorize{*kind, std::move(*appURL), closeWhenGranted}};
         }
     }
     HelperCommand::Wait wait{*kind};

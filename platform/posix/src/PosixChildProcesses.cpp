@@ -167,10 +167,8 @@ std::unique_ptr<ChildRun> PosixChildProcesses::runSelf(const std::vector<std::st
 
     std::vector<std::string> texts{executablePath_ ? executablePath_() : std::string()};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
-    if (texts.front().empty() ||
-        std::any_of(texts.begin(), texts.end(), [](const std::string& text) { return text.find('\0') != std::string::npos; })) {
-        return fail(-1);
-    }
+    const auto hasNul = [](const std::string& text) { return text.find('\0') != std::string::npos; };
+    if (texts.front().empty() || std::any_of(texts.begin(), texts.end(), hasNul)) return fail(-1);
     std::vector<char*> argv;
     for (auto& text : texts) argv.push_back(text.data());
     argv.push_back(nullptr);
@@ -199,8 +197,8 @@ std::unique_ptr<ChildRun> PosixChildProcesses::runSelf(const std::vector<std::st
     {
         const SpawnSetup setup(pipe[1]);
         if (setup.okay()) {
-            spawned =
-                ::posix_spawn(&pid, texts.front().c_str(), setup.actions(), setup.attributes(), argv.data(), environment.data());
+            spawned = ::posix_spawn(&pid, texts.front().c_str(), setup.actions(), setup.attributes(), argv.data(),
+                                    environment.data());
         }
     }
     ::close(pipe[1]);
