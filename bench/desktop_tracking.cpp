@@ -7,12 +7,11 @@
 // CPU time is the sum of every thread's run time (/proc/<pid>/task/*/schedstat, nanoseconds).
 //
 //   desktop_tracking <KestrumHelper> [seconds=10] [window counts...=10 50 200]
-#include <dirent.h>
 
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
+#include "ProcessCpu.hpp"
 #include "X11TestServer.hpp"
 
 namespace {
@@ -20,21 +19,7 @@ namespace {
 using namespace kestrum::x11test;
 using Clock = std::chrono::steady_clock;
 
-// Nanoseconds every thread of the process has run.
-double cpuSeconds(pid_t pid) {
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* directory = ::opendir(tasks.c_str());
-    if (!directory) return 0;
-    double total = 0;
-    while (const dirent* entry = ::readdir(directory)) {
-        if (entry->d_name[0] == '.') continue;
-        std::ifstream schedstat(tasks + "/" + entry->d_name + "/schedstat");
-        double running = 0;
-        if (schedstat >> running) total += running;
-    }
-    ::closedir(directory);
-    return total / 1e9;
-}
+using kestrum::bench::cpuSeconds;
 
 struct Share {
     double helper = 0;

@@ -60,6 +60,7 @@ kestrum_install_component(Core TARGETS Kestrum KestrumHelper HEADERS
   Kestrum/base/include/kestrum/URL.hpp
   ports/include/kestrum/ports/Accessibility.hpp
   ports/include/kestrum/ports/Application.hpp
+  ports/include/kestrum/ports/ChildProcesses.hpp
   ports/include/kestrum/ports/DesktopShellEntry.hpp
   ports/include/kestrum/ports/FileSystem.hpp
   ports/include/kestrum/ports/HeadlessPanelWindow.hpp

@@ -16,6 +16,7 @@
 #include "kestrum/PermissionAuthorizationState.hpp"
 #include "kestrum/fakes/FakePlatform.hpp"
 #include "kestrum/helper/HelperCommand.hpp"
+#include "kestrum/helper/HelperOutput.hpp"
 #include "kestrum/helper/KestrumHelperRunner.hpp"
 
 namespace {
@@ -239,6 +240,7 @@ void checkLine(const kestrum::fakes::FakeOutput& output, std::optional<int> exit
         if (*kind->text != "unknown" || !error) fail("a usage error must report kind unknown and an error", line);
         const std::string& message = *error->text;
         const bool known = message == kestrum::kUsageMessage || message == kestrum::kAppURLMessage ||
+                           message == kestrum::kTimeoutMessage ||
                            message.rfind(kestrum::kUnsupportedActionPrefix, 0) == 0 ||
                            message.rfind(kestrum::kUnsupportedKindPrefix, 0) == 0;
         if (!known) fail("unexpected usage message", line);
@@ -275,10 +277,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bundlePresent) fake.fileSystem->directories[fake.fileSystem->bundlePath + "/Kestrum_Kestrum.bundle"] = {};
     kestrum::helperKeepAliveSeconds = 1;
 
+    const auto arguments = splitArguments(bytes);
     auto runner = std::make_shared<kestrum::KestrumHelperRunner>();
-    runner->run(splitArguments(bytes));
+    runner->run(arguments);
 
     const auto& output = *fake.output;
+    // wait: its first reading, a fresh process, says granted; the line follows at once.
+    const auto parsed = kestrum::parseCommand(arguments, *fake.fileSystem);
+    if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
+        command && command->action() == kestrum::HelperAction::wait && !output.exitCode) {
+        if (fake.childProcesses->started.size() != 1) fail("wait did not start exactly one reading", output.standardOutput);
+        if (!output.standardOutput.empty()) fail("wait wrote before its reading answered", output.standardOutput);
+        fake.childProcesses->answer(kestrum::encodeHelperOutput(
+            kestrum::statusOutput(command->kind(), kestrum::PermissionAuthorizationState::granted)));
+        fake.mainLoop->runPendingTasks();
+        if (output.exitCode != 0) fail("wait did not end with 0 when granted", output.standardOutput);
+    }
     if (!output.standardError.empty()) {
         // The one message allowed there: the resource bundle is missing. The process then ends
         // with status 1 before any line is written.

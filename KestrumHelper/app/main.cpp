@@ -17,7 +17,17 @@
 #include "kestrum/posix/PosixOutput.hpp"
 #include "kestrum/linux/StartupWatch.hpp"
 
+#ifdef KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS
+namespace kestrum::testbuild {
+// Defined by the test build alone (tests/e2e/TestBuildAnswers.cpp): what the tests choose.
+void adjustPorts(Platform& ports);
+double keepAliveSeconds(double built);
+}  // namespace kestrum::testbuild
+#endif
+
 int main(int argc, char** argv) {
+    // A reading of a waiting helper ends with that helper.
+    kestrum::endWithParentProcess();
     // A host may start the helper with standard output closed; keep its number from being
     // reused by a descriptor the line must never reach.
     kestrum::reserveStandardDescriptors();
@@ -38,11 +48,14 @@ int main(int argc, char** argv) {
         kestrum::StartupWatch::arm({argv, argv + argc}, ports);
         kestrum::desktop::assembleDesktopPorts(ports.fileSystem->mainBundlePath(), ports);
     }
+#ifdef KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS
+    kestrum::testbuild::adjustPorts(ports);
+#endif
     kestrum::installPlatform(std::move(ports));
 #ifdef KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS
-    // A test build: authorize ends within a test's time, and the tests control the build tree's
-    // bundle path.
-    kestrum::helperKeepAliveSeconds = KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS;
+    // A test build: authorize ends within a test's time (or the one a test chooses), and the tests
+    // control the build tree's bundle path and the permission answers.
+    kestrum::helperKeepAliveSeconds = kestrum::testbuild::keepAliveSeconds(KESTRUM_TEST_BUILD_KEEP_ALIVE_SECONDS);
     kestrum::setResourceBundleBuildPath(KESTRUM_TEST_BUILD_RESOURCE_BUNDLE_PATH);
 #else
     kestrum::helperKeepAliveSeconds = 300;

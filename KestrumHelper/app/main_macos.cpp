@@ -15,6 +15,8 @@
 #include "kestrum/macos/MacSystemPlatform.hpp"
 
 int main(int argc, char** argv) {
+    // A reading of a waiting helper ends with that helper.
+    kestrum::macos::endWithParentProcess();
     // A host may start the helper with standard output closed; keep its number from being
     // reused by a descriptor the line must never reach.
     kestrum::reserveStandardDescriptors();

@@ -8,6 +8,8 @@ namespace kestrum {
 namespace {
 
 constexpr std::string_view kAppURLOption = "--app-url";
+constexpr std::string_view kTimeoutOption = "--timeout";
+constexpr std::string_view kCloseWhenGrantedOption = "--close-when-granted";
 
 std::string asciiLowercase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -21,13 +23,22 @@ ParseCommandError fail(std::string_view prefix, std::string_view detail = {}) {
     return ParseCommandError{std::move(message)};
 }
 
+// Options follow the action and the kind; the first of a name counts.
+std::vector<std::string>::const_iterator findOption(const std::vector<std::string>& arguments,
+                                                    std::string_view option) {
+    return std::find(arguments.begin() + 2, arguments.end(), option);
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 }  // namespace
 
 HelperAction HelperCommand::action() const {
     switch (value.index()) {
         case 0: return HelperAction::authorize;
         case 1: return HelperAction::open;
-        default: return HelperAction::status;
+        case 2: return HelperAction::status;
+        default: return HelperAction::wait;
     }
 }
 
@@ -50,6 +61,29 @@ std::optional<URL> parseAppURL(const std::vector<std::string>& arguments, FileSy
     return url;
 }
 
+std::optional<double> parseSeconds(std::string_view text) {
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && std::all_of(part.begin(), part.end(), isDigit);
+    };
+    if (!digits(whole) || (point != std::string_view::npos && !digits(fraction))) return std::nullopt;
+    // Digit by digit, stopping as soon as the whole part is too large (no digit count overflows).
+    double seconds = 0;
+    for (const char digit : whole) {
+        seconds = seconds * 10 + (digit - '0');
+        if (seconds > kMaximumWaitTimeout) return std::nullopt;
+    }
+    double scale = 0.1;
+    for (const char digit : fraction) {
+        seconds += (digit - '0') * scale;
+        scale /= 10;
+    }
+    if (seconds > kMaximumWaitTimeout) return std::nullopt;
+    return seconds;
+}
+
 ParseCommandResult parseCommand(const std::vector<std::string>& arguments, FileSystem& fileSystem) {
     if (arguments.size() < 2) return fail(kUsageMessage);
     const auto action = fromRawValue<HelperAction>(arguments[0]);
@@ -60,11 +94,21 @@ ParseCommandResult parseCommand(const std::vector<std::string>& arguments, FileS
     switch (*action) {
         case HelperAction::open: return HelperCommand{HelperCommand::Open{*kind}};
         case HelperAction::status: return HelperCommand{HelperCommand::Status{*kind}};
-        case HelperAction::authorize: break;
+        case HelperAction::wait: break;
+        case HelperAction::authorize: {
+            auto appURL = parseAppURL(arguments, fileSystem);
+            if (!appURL) return fail(kAppURLMessage);
+            const bool closeWhenGranted = findOption(arguments, kCloseWhenGrantedOption) != arguments.end();
+            return HelperCommand{HelperCommand::Authorize{*kind, std::move(*appURL), closeWhenGranted}};
+        }
     }
-    auto appURL = parseAppURL(arguments, fileSystem);
-    if (!appURL) return fail(kAppURLMessage);
-    return HelperCommand{HelperCommand::Authorize{*kind, std::move(*appURL)}};
+    HelperCommand::Wait wait{*kind};
+    if (const auto option = findOption(arguments, kTimeoutOption); option != arguments.end()) {
+        const auto seconds = std::next(option) == arguments.end() ? std::nullopt : parseSeconds(*std::next(option));
+        if (!seconds) return fail(kTimeoutMessage);
+        wait.timeout = *seconds;
+    }
+    return HelperCommand{wait};
 }
 
 ParseCommandResult parseCommand(const std::vector<std::string>& arguments) {

@@ -39,6 +39,10 @@ std::string jsonString(std::string_view text) {
     return out;
 }
 
+HelperOutput statusOutput(KestrumPane pane, PermissionAuthorizationState state) {
+    return HelperOutput{true, std::string(rawValue(pane)), std::string(reportedStatus(state)), std::nullopt};
+}
+
 std::string encodeHelperOutput(const HelperOutput& output) {
     std::string line = "{\"success\":";
     line += output.success ? "true" : "false";

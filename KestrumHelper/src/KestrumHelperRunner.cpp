@@ -42,7 +42,7 @@ void KestrumHelperRunner::runCommand(const HelperCommand& command) {
     const std::string kind(rawValue(pane));
 
     if (const auto* authorize = std::get_if<HelperCommand::Authorize>(&command.value)) {
-        runAuthorize(*this, pane, authorize->appURL);
+        runAuthorize(*this, pane, authorize->appURL, authorize->closeWhenGranted);
         return;
     }
     if (std::holds_alternative<HelperCommand::Open>(command.value)) {
@@ -52,12 +52,28 @@ void KestrumHelperRunner::runCommand(const HelperCommand& command) {
         return;
     }
     if (pane == KestrumPane::fullDiskAccess) {
-        // Only the target application's own process can read this state.
+        // Only the target application's own process can read this state (status and wait alike).
         finish(HelperOutput{false, kind, std::nullopt, std::string(kFullDiskAccessRefusal)}, kExitRefused);
         return;
     }
+    if (const auto* wait = std::get_if<HelperCommand::Wait>(&command.value)) {
+        waitForGrant(pane, wait->timeout);
+        return;
+    }
     const auto state = PermissionStatusRegistry::provider(pane)->authorizationState();
-    finish(HelperOutput{true, kind, std::string(reportedStatus(state)), std::nullopt}, kExitSuccess);
+    finish(statusOutput(pane, state), kExitSuccess);
+}
+
+void KestrumHelperRunner::waitForGrant(KestrumPane pane, double timeout) {
+    // A pane without a provider can never become granted: no reading is worth a process.
+    if (!GrantWatch::isReadable(pane)) {
+        finish(statusOutput(pane, PermissionAuthorizationState::unknown), kExitSuccess);
+        return;
+    }
+    // A host that has gone ends the wait: nobody is left to tell.
+    grantWatch = GrantWatch::start(
+        pane, timeout, [] { return platform().output->standardOutputGone(); },
+        [pane](const GrantWatch::Outcome& outcome) { finish(statusOutput(pane, outcome.state), kExitSuccess); });
 }
 
 }  // namespace kestrum

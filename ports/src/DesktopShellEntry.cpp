@@ -9,6 +9,7 @@ bool extendsThePorts(const Platform& before, const Platform& after) {
            kept(before.windowServer, after.windowServer) && kept(before.permissionQueries, after.permissionQueries) &&
            kept(before.fileSystem, after.fileSystem) && kept(before.mainLoop, after.mainLoop) &&
            kept(before.textServices, after.textServices) && kept(before.output, after.output) &&
+           kept(before.childProcesses, after.childProcesses) &&
            after.panelWindows && after.application && after.application != before.application;
 }
 

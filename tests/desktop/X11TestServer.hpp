@@ -81,6 +81,21 @@ public:
     Child& operator=(const Child&) = delete;
 
     pid_t pid() const { return pid_; }
+    // The wait status once the program has ended by itself (it is then collected), or nothing
+    // when it still runs after `timeout`.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (pid_ > 0) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return status;
+            }
+            if (std::chrono::steady_clock::now() > deadline) break;
+            ::poll(nullptr, 0, 10);
+        }
+        return std::nullopt;
+    }
     // The next line (without its line feed), or nothing when none came within the time.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -75,6 +75,32 @@ TEST_F(ParseCommandTests, AuthorizeNeedsAnApplicationBundle) {
     EXPECT_EQ(command.action(), HelperAction::authorize);
 }
 
+TEST_F(ParseCommandTests, WaitTakesATimeoutAndAuthorizeTheCloseOption) {
+    EXPECT_EQ(commandOf({"wait", "accessibility"}), (HelperCommand{HelperCommand::Wait{KestrumPane::accessibility, 300}}));
+    EXPECT_EQ(commandOf({"wait", "microphone", "x", "--timeout", "2.5", "--timeout", "9", "--app-url"}),
+              (HelperCommand{HelperCommand::Wait{KestrumPane::microphone, 2.5}}));
+    EXPECT_EQ(commandOf({"wait", "microphone", "--timeout", "2.5"}).action(), HelperAction::wait);
+    const auto granted = commandOf({"authorize", "microphone", "--close-when-granted", "--app-url", "/A.app"});
+    EXPECT_EQ(granted, (HelperCommand{HelperCommand::Authorize{KestrumPane::microphone, URL::fileURL("/A.app"), true}}));
+    EXPECT_EQ(commandOf({"authorize", "microphone", "--app-url", "/A.app", "--timeout", "x"}),
+              (HelperCommand{HelperCommand::Authorize{KestrumPane::microphone, URL::fileURL("/A.app"), false}}));
+    // The new words change nothing for the other actions.
+    EXPECT_EQ(commandOf({"status", "bluetooth", "--timeout", "-1", "--close-when-granted"}),
+              HelperCommand{HelperCommand::Status{KestrumPane::bluetooth}});
+    EXPECT_EQ(errorOf({"wait"}), "Usage: authorize|open|status <permission-kind> [--app-url <Tazel.app>]");
+    EXPECT_EQ(errorOf({"Wait", "accessibility"}), "Unsupported action: Wait");
+    EXPECT_EQ(errorOf({"wait", "--timeout", "5"}), "Unsupported permission kind: --timeout");
+
+    for (const auto& [text, seconds] : std::vector<std::pair<std::string, double>>{
+             {"0", 0}, {"007", 7}, {"2.5", 2.5}, {"0.25", 0.25}, {"86400", 86400}, {"86400.000", 86400}}) {
+        EXPECT_EQ(parseSeconds(text), seconds) << text;
+    }
+    for (const char* text : {"", "abc", "-1", "+5", "1e3", "inf", "nan", " 5", "5 ", ".5", "5.", "0x10", "1,5",
+                             "86400.5", "86401", "99999999999999999999999999999999"}) {
+        EXPECT_EQ(parseSeconds(text), std::nullopt) << text;
+    }
+}
+
 TEST_F(ParseCommandTests, AppURLIsAbsoluteStandardizedAndAcceptsAnyLetterCase) {
     EXPECT_EQ(appURLText({"--app-url", "/Apps/Tazel.APP"}), "file:///Apps/Tazel.APP");
     EXPECT_EQ(appURLText({"--app-url", "/Apps/Tazel.App"}), "file:///Apps/Tazel.App");

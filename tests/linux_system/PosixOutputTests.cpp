@@ -121,6 +121,23 @@ TEST(PosixOutputTests, AGoneReaderOrAClosedDescriptorIsIgnoredWithoutSignal) {
     EXPECT_FALSE(writeAllToDescriptor(-1, "nowhere", 600));  // at once: no wait for the time limit
 }
 
+TEST(PosixOutputTests, AReaderThatHasGoneIsToldWithoutWriting) {
+    for (const bool socket : {false, true}) {
+        Pipe pipe(socket);
+        PosixOutput output(pipe.write, pipe.write);
+        EXPECT_FALSE(output.standardOutputGone()) << "socket: " << socket;
+        pipe.closeRead();
+        EXPECT_TRUE(output.standardOutputGone()) << "socket: " << socket;
+    }
+    // Files and /dev/null have no reader to lose.
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    EXPECT_FALSE(descriptorReaderGone(null));
+    ::close(null);
+    const int closed = ::dup(1);
+    ::close(closed);
+    EXPECT_TRUE(descriptorReaderGone(closed));
+}
+
 TEST(PosixOutputTests, ClosedStandardDescriptorsAreReservedBeforeAnythingElseOpens) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(

@@ -9,6 +9,7 @@
 #import <CoreGraphics/CoreGraphics.h>
 #import <QuartzCore/QuartzCore.h>
 #include <dispatch/dispatch.h>
+#include <mach-o/dyld.h>
 #include <mach/mach_time.h>
 
 #include <type_traits>
@@ -89,6 +90,9 @@ KESTRUM_CONSTANT_TYPE(AVMediaTypeAudio, AVMediaType);
 KESTRUM_CONSTANT_TYPE(NSWorkspaceDidActivateApplicationNotification, NSNotificationName);
 KESTRUM_CONSTANT_TYPE(NSViewNoIntrinsicMetric, CGFloat);
 KESTRUM_CONSTANT_TYPE(DISPATCH_SOURCE_TYPE_TIMER, dispatch_source_type_t);
+KESTRUM_CONSTANT_TYPE(DISPATCH_SOURCE_TYPE_PROC, dispatch_source_type_t);
+static_assert(DISPATCH_PROC_EXIT == 0x80000000ul);
+static_assert(DISPATCH_QUEUE_PRIORITY_DEFAULT == 0);
 KESTRUM_CONSTANT_TYPE(kCAGravityResizeAspect, CALayerContentsGravity);
 KESTRUM_CONSTANT_TYPE(kCACornerCurveContinuous, CALayerCornerCurve);
 KESTRUM_CONSTANT_TYPE(kCAMediaTimingFunctionEaseInEaseOut, CAMediaTimingFunctionName);
@@ -156,6 +160,7 @@ static_assert(std::is_same_v<AXObserverCallback, void (*)(AXObserverRef, AXUIEle
 
 // libdispatch and the Mach clock
 KESTRUM_SIGNATURE(dispatch_get_main_queue, dispatch_queue_main_t());
+KESTRUM_SIGNATURE(dispatch_get_global_queue, dispatch_queue_global_t(intptr_t, uintptr_t));
 KESTRUM_SIGNATURE(dispatch_async, void(dispatch_queue_t, dispatch_block_t));
 KESTRUM_SIGNATURE(dispatch_time, dispatch_time_t(dispatch_time_t, int64_t));
 KESTRUM_SIGNATURE(dispatch_source_create,
@@ -166,6 +171,7 @@ KESTRUM_SIGNATURE(dispatch_source_cancel, void(dispatch_source_t));
 KESTRUM_SIGNATURE(dispatch_resume, void(dispatch_object_t));
 KESTRUM_SIGNATURE(mach_absolute_time, uint64_t());
 KESTRUM_SIGNATURE(mach_timebase_info, kern_return_t(mach_timebase_info_t));
+KESTRUM_SIGNATURE(_NSGetExecutablePath, int(char*, uint32_t*));
 
 // QuartzCore
 KESTRUM_SIGNATURE(CATransform3DMakeRotation, CATransform3D(CGFloat, CGFloat, CGFloat, CGFloat));

@@ -115,6 +115,14 @@ bool writeAllToDescriptor(int descriptor, std::string_view bytes, double timeLim
     return true;
 }
 
+bool descriptorReaderGone(int descriptor) {
+    pollfd asked{descriptor, POLLOUT, 0};
+    int ready = 0;
+    while ((ready = ::poll(&asked, 1, 0)) < 0 && errno == EINTR) {
+    }
+    return ready > 0 && (asked.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+}
+
 void reserveStandardDescriptors() {
     for (int descriptor = 0; descriptor <= 2; ++descriptor) {
         if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) continue;
@@ -194,6 +202,8 @@ bool PosixOutput::writeStandardOutput(std::string_view bytes, double timeLimit) 
 bool PosixOutput::writeStandardError(std::string_view bytes, double timeLimit) {
     return writeAllToDescriptor(errorDescriptor_, bytes, timeLimit);
 }
+
+bool PosixOutput::standardOutputGone() { return descriptorReaderGone(outputDescriptor_); }
 
 void PosixOutput::exitProcess(int code) {
     std::fflush(nullptr);  // nothing of ours is buffered; a library's stdio might be

@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "kestrum/KestrumPane.hpp"
+#include "kestrum/PermissionAuthorizationState.hpp"
+
 namespace kestrum {
 
 struct HelperOutput {
@@ -13,6 +16,9 @@ struct HelperOutput {
     std::optional<std::string> error;   // only on failure
     friend bool operator==(const HelperOutput&, const HelperOutput&) = default;
 };
+
+// The line of status (and wait) reporting a state of a pane.
+HelperOutput statusOutput(KestrumPane pane, PermissionAuthorizationState state);
 
 // Written instead of the line when the line cannot be encoded.
 inline constexpr std::string_view kHelperOutputFallbackLine =

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "kestrum/helper/GrantWatch.hpp"
 #include "kestrum/helper/HelperCommand.hpp"
 #include "kestrum/helper/HelperOutput.hpp"
 
@@ -25,10 +26,13 @@ class KestrumHelperRunner : public std::enable_shared_from_this<KestrumHelperRun
 public:
     // Set by authorize and kept for the rest of the process.
     std::shared_ptr<KestrumController> controller;
+    // Set by wait, and by authorize with --close-when-granted, while a grant is watched for.
+    std::shared_ptr<GrantWatch> grantWatch;
 
     // Runs the invocation on the main thread. For status, open and every parse error it
     // writes the line and ends the process through the Output port; for authorize it returns
-    // with the flow started and the keep-alive scheduled.
+    // with the flow started and the keep-alive scheduled; for wait it returns with the grant
+    // watched for, and writes the line and ends the process when the watch ends.
     void run(const std::vector<std::string>& arguments);
     // The same for a command line parsed already (the entry point parses it before the platform
     // is assembled, since authorize needs more ports).
@@ -36,6 +40,7 @@ public:
 
 private:
     void runCommand(const HelperCommand& command);
+    void waitForGrant(KestrumPane pane, double timeout);
     static void finish(const HelperOutput& output, int exitCode);
 };
 

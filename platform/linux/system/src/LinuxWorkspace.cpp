@@ -1,6 +1,5 @@
 #include "kestrum/linux/LinuxWorkspace.hpp"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -13,50 +12,12 @@
 #include <system_error>
 #include <thread>
 
+#include "kestrum/posix/PosixSpawn.hpp"
+
 extern char** environ;
 
 namespace kestrum {
 namespace {
-
-class SpawnSetup {
-public:
-    SpawnSetup() {
-        okay_ = posix_spawn_file_actions_init(&actions_) == 0;
-        if (!okay_) return;
-        attributesReady_ = posix_spawnattr_init(&attributes_) == 0;
-        okay_ = attributesReady_;
-        for (int descriptor = 0; okay_ && descriptor <= 2; ++descriptor) {
-            okay_ = posix_spawn_file_actions_addopen(&actions_, descriptor, "/dev/null",
-                                                     descriptor == 0 ? O_RDONLY : O_WRONLY, 0) == 0;
-        }
-        // Whatever else is open here (descriptors the host left inheritable among them) stays here.
-        okay_ = okay_ && posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
-        sigset_t none;
-        sigemptyset(&none);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        okay_ = okay_ && posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
-                posix_spawnattr_setsigdefault(&attributes_, &defaults) == 0 &&
-                posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions_);
-        if (attributesReady_) posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    bool okay() const { return okay_; }
-    const posix_spawn_file_actions_t* actions() const { return &actions_; }
-    const posix_spawnattr_t* attributes() const { return &attributes_; }
-
-private:
-    posix_spawn_file_actions_t actions_{};
-    posix_spawnattr_t attributes_{};
-    bool attributesReady_ = false;
-    bool okay_ = false;
-};
 
 bool hasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
 

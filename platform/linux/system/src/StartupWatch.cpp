@@ -48,6 +48,7 @@ public:
         StartupWatch::end();
         return inner_->writeStandardError(bytes, timeLimit);
     }
+    bool standardOutputGone() override { return inner_->standardOutputGone(); }
     void exitProcess(int code) override {
         StartupWatch::end();
         inner_->exitProcess(code);

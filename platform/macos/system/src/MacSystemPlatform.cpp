@@ -1,15 +1,38 @@
 #include <dlfcn.h>
+#include <mach-o/dyld.h>
+#include <stdlib.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "MacPorts.hpp"
 #include "kestrum/ports/DesktopShellEntry.hpp"
 #include "kestrum/ports/HeadlessPanelWindow.hpp"
+#include "kestrum/posix/PosixChildProcesses.hpp"
 #include "kestrum/posix/PosixOutput.hpp"
 #include "kestrum/macos/MacSystemPlatform.hpp"
 
 namespace kestrum::macos {
+namespace {
+
+// The helper's own file, for running it again: dyld's path of the main executable (which may
+// lead through symbolic links, and is asked for its size first), resolved. Asked only when a
+// child is started, so status and open never pay for it.
+std::string ownExecutablePath() {
+    std::uint32_t size = 0;
+    _NSGetExecutablePath(nullptr, &size);
+    std::string path(size, '\0');
+    if (size == 0 || _NSGetExecutablePath(path.data(), &size) != 0) return {};
+    if (const auto end = path.find('\0'); end != std::string::npos) path.resize(end);
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string result(resolved);
+    ::free(resolved);
+    return result;
+}
+
+}  // namespace
 
 Platform makeMacSystemPlatform() {
     Platform ports;
@@ -22,6 +45,7 @@ Platform makeMacSystemPlatform() {
     ports.application = makeSystemApplication();
     ports.textServices = makeTextServices();
     ports.output = std::make_shared<PosixOutput>();
+    ports.childProcesses = std::make_shared<PosixChildProcesses>(ownExecutablePath);
     return ports;
 }
 

@@ -16,7 +16,7 @@ namespace kestrum::desktop {
 inline constexpr const char* desktopShellEntryPoint = "kestrum_desktop_shell_assemble";
 using DesktopShellEntry = int (*)(unsigned interfaceVersion, Platform* ports);
 // Changes whenever the Platform record or the entry point's contract changes.
-inline constexpr unsigned desktopShellInterfaceVersion = 1;
+inline constexpr unsigned desktopShellInterfaceVersion = 2;
 // `extern "C" const unsigned`: the interface version the shell was built for, checked before
 // the entry point is called (an entry point of another contract could not even be called safely).
 inline constexpr const char* desktopShellVersionSymbol = "kestrum_desktop_shell_interface_version";

@@ -12,6 +12,9 @@ public:
     // nobody reads in time, ends the write early.
     virtual bool writeStandardOutput(std::string_view bytes, double timeLimit) = 0;
     virtual bool writeStandardError(std::string_view bytes, double timeLimit) = 0;
+    // Whether standard output's reader has gone for good (the host closed its end of the pipe or
+    // socket, or the terminal hung up), asked without writing. False while it cannot tell.
+    virtual bool standardOutputGone() = 0;
     // Ends the process (a fake records the code and returns).
     virtual void exitProcess(int code) = 0;
 };

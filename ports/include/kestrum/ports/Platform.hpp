@@ -5,6 +5,7 @@
 
 #include "kestrum/ports/Accessibility.hpp"
 #include "kestrum/ports/Application.hpp"
+#include "kestrum/ports/ChildProcesses.hpp"
 #include "kestrum/ports/FileSystem.hpp"
 #include "kestrum/ports/MainLoop.hpp"
 #include "kestrum/ports/Output.hpp"
@@ -27,6 +28,7 @@ struct Platform {
     std::shared_ptr<TextServices> textServices;
     std::shared_ptr<Output> output;
     std::shared_ptr<PanelWindowFactory> panelWindows;
+    std::shared_ptr<ChildProcesses> childProcesses;
 };
 
 // The installed platform. Install before first use; the ports are then read from any thread.

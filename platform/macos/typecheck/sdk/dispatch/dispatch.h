@@ -13,11 +13,14 @@
 @end
 @protocol OS_dispatch_queue_main <OS_dispatch_queue_serial>
 @end
+@protocol OS_dispatch_queue_global <OS_dispatch_queue>
+@end
 @protocol OS_dispatch_source <OS_dispatch_object>
 @end
 typedef NSObject<OS_dispatch_object>* dispatch_object_t;
 typedef NSObject<OS_dispatch_queue>* dispatch_queue_t;
 typedef NSObject<OS_dispatch_queue_main>* dispatch_queue_main_t;
+typedef NSObject<OS_dispatch_queue_global>* dispatch_queue_global_t;
 typedef NSObject<OS_dispatch_source>* dispatch_source_t;
 
 typedef void (^dispatch_block_t)(void);
@@ -27,6 +30,8 @@ typedef const struct dispatch_source_type_s* dispatch_source_type_t;
 #define DISPATCH_TIME_NOW (0ull)
 #define DISPATCH_TIME_FOREVER (~0ull)
 #define NSEC_PER_SEC 1000000000ull
+#define DISPATCH_QUEUE_PRIORITY_DEFAULT 0
+#define DISPATCH_PROC_EXIT 0x80000000
 
 #ifdef __cplusplus
 extern "C" {
@@ -34,8 +39,11 @@ extern "C" {
 
 extern const struct dispatch_source_type_s _dispatch_source_type_timer;
 #define DISPATCH_SOURCE_TYPE_TIMER (&_dispatch_source_type_timer)
+extern const struct dispatch_source_type_s _dispatch_source_type_proc;
+#define DISPATCH_SOURCE_TYPE_PROC (&_dispatch_source_type_proc)
 
 dispatch_queue_main_t dispatch_get_main_queue(void);
+dispatch_queue_global_t dispatch_get_global_queue(intptr_t identifier, uintptr_t flags);
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);
 dispatch_time_t dispatch_time(dispatch_time_t when, int64_t delta);
 dispatch_source_t dispatch_source_create(dispatch_source_type_t type, uintptr_t handle, uintptr_t mask,

@@ -11,6 +11,12 @@ namespace kestrum {
 // process) or a reader that takes nothing until the time is up ends the write early.
 bool writeAllToDescriptor(int descriptor, std::string_view bytes, double timeLimit);
 
+// Whether the reader of the descriptor has gone, asked with poll(2) without waiting: Linux marks
+// the write end of a pipe without reader POLLERR, macOS (whose poll(2) is built on kqueue, where
+// the writer of such a pipe gets EV_EOF) POLLHUP; a hung-up terminal and a socket whose peer
+// closed report POLLHUP as well. A file, /dev/null or a pipe that is read report neither.
+bool descriptorReaderGone(int descriptor);
+
 // Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that no descriptor the
 // process opens later (the main loop's, a display connection, a file being read) takes a
 // standard number and receives the line meant for standard output. Call first thing.
@@ -32,6 +38,7 @@ public:
         : outputDescriptor_(outputDescriptor), errorDescriptor_(errorDescriptor) {}
     bool writeStandardOutput(std::string_view bytes, double timeLimit) override;
     bool writeStandardError(std::string_view bytes, double timeLimit) override;
+    bool standardOutputGone() override;
     // _exit(2): nothing is buffered, and no destructor of a running loop gets a say.
     [[noreturn]] void exitProcess(int code) override;
 

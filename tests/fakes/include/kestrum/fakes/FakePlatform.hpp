@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "kestrum/fakes/FakeAccessibility.hpp"
+#include "kestrum/fakes/FakeChildProcesses.hpp"
 #include "kestrum/fakes/FakeMainLoop.hpp"
 #include "kestrum/fakes/FakePanelWindow.hpp"
 #include "kestrum/fakes/FakeSystem.hpp"
@@ -23,6 +24,7 @@ struct FakePlatform {
     std::shared_ptr<FakeTextServices> textServices = std::make_shared<FakeTextServices>();
     std::shared_ptr<FakeOutput> output = std::make_shared<FakeOutput>();
     std::shared_ptr<FakePanelWindowFactory> panelWindows = std::make_shared<FakePanelWindowFactory>();
+    std::shared_ptr<FakeChildProcesses> childProcesses = std::make_shared<FakeChildProcesses>();
 
     FakePlatform() { install(); }
     ~FakePlatform() { installPlatform(Platform{}); }
@@ -31,7 +33,7 @@ struct FakePlatform {
 
     void install() {
         installPlatform(Platform{workspace, accessibility, windowServer, permissionQueries, fileSystem, mainLoop,
-                                 application, textServices, output, panelWindows});
+                                 application, textServices, output, panelWindows, childProcesses});
     }
 };
 

@@ -101,6 +101,8 @@ public:
     // Bytes a reader takes from standard output before it stops reading; every write after
     // that gives up once its time is up.
     std::optional<std::size_t> standardOutputCapacity;
+    // The host closed its end of standard output.
+    bool readerGone = false;
 
     bool writeStandardOutput(std::string_view bytes, double) override {
         const std::size_t room =
@@ -115,6 +117,7 @@ public:
         standardError += bytes;
         return true;
     }
+    bool standardOutputGone() override { return readerGone; }
     void exitProcess(int code) override {
         if (!exitCode) exitCode = code;
     }

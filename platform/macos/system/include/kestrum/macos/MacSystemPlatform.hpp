@@ -13,6 +13,11 @@ namespace kestrum::macos {
 
 Platform makeMacSystemPlatform();
 
+// In a child that the child-process port started (its environment names its parent), ends the
+// process with SIGKILL when that parent ends, however it ends: a reading never outlives the helper
+// that waits for it. Does nothing in any other process. Call first thing.
+void endWithParentProcess();
+
 // The AppKit half, found as the core library is: through the helper's run paths (beside the
 // helper, or in the enclosing application's Contents/Frameworks).
 inline constexpr std::string_view desktopShellPath = "@rpath/libKestrumDesktop.dylib";
