@@ -31,14 +31,12 @@ status)
     ;;
 no-appkit)
     # status is as cheap as a plain command: neither AppKit, nor AVFoundation for a state that
-    # does not need it, nor the AppKit half is loaded; the core comes from the application.
+    # does not need it, nor any library of ours is loaded (the helper carries the core).
     loaded=$(DYLD_PRINT_LIBRARIES=1 "$helper" status accessibility 2>&1 >/dev/null)
     [[ -n $loaded ]] || fail "dyld printed no libraries; cannot tell what was loaded"
-    if grep -E 'AppKit\.framework|AVFoundation\.framework|libKestrumDesktop' <<<"$loaded"; then
-        fail "status accessibility loaded the frameworks above"
+    if grep -E 'AppKit\.framework|AVFoundation\.framework|libKestrum' <<<"$loaded"; then
+        fail "status accessibility loaded the images above"
     fi
-    grep -qE "$in_frameworks/libKestrum\." <<<"$loaded" ||
-        fail "the core library was not loaded from Contents/Frameworks: $loaded"
     ;;
 authorize)
     build_bundle=$3
@@ -61,6 +59,8 @@ authorize)
     wait "$pid" 2>/dev/null || true
     grep -qE "$in_frameworks/libKestrumDesktop\.dylib" "$errors" ||
         fail "the AppKit half was not loaded from Contents/Frameworks: $(cat "$errors")"
+    # One core per process: the AppKit half binds to the helper's, and no core library comes along.
+    ! grep -E 'libKestrum\.[0-9.]*dylib' "$errors" || fail "authorize loaded a second copy of the core"
     # Besides what dyld printed, nothing: the resource bundle was found.
     ! grep -v '^dyld' "$errors" || fail "authorize wrote the lines above to standard error"
     grep -Eq '^\{"success":true,"kind":"accessibility","status":"(granted|notGranted)"\}$' "$line" ||
