@@ -67,6 +67,10 @@ IcuTextServices::IcuTextServices() : IcuTextServices(readEnvironment) {}
 IcuTextServices::IcuTextServices(EnvironmentReader environment) : environment_(std::move(environment)) {}
 
 std::string IcuTextServices::canonicalForm(std::string_view text) {
+    // ASCII is its own canonical form; the usual path needs no normalization data loaded.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(text);
+    }
     const auto source = fromWellFormedUTF8(text);
     if (!source) return std::string(text);
     UErrorCode status = U_ZERO_ERROR;
