@@ -115,8 +115,11 @@ DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& po
     if (!path.empty() && path.back() != '/') path += '/';
     path += desktopShellFileName;
     if (auto problem = problemWithFile(path)) return {false, std::move(*problem)};
-    // The handle stays open for the life of the process: the shell's code runs until the end.
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The handle stays open for the life of the process: the shell's code runs until the end. The
+    // shell binds its own symbols as it is loaded (it is linked to, -z now), so one that needs
+    // what this process lacks is refused here; the libraries it brings bind lazily, as at any
+    // program's start, rather than resolve (and page in) all they could ever call.
+    void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!handle) {
         const char* error = ::dlerror();
         return {false, error ? error : "cannot load " + path};
