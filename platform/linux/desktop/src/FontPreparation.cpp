@@ -1,0 +1,74 @@
+#include "FontPreparation.hpp"
+
+#include <fontconfig/fontconfig.h>
+
+#include <QFontDatabase>
+#include <QStringList>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace kestrum::desktop::fonts {
+namespace {
+
+struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool begun = false;
+    bool applicationStarted = false;
+    bool done = false;
+};
+
+State& state() {
+    static State shared;
+    return shared;
+}
+
+}  // namespace
+
+void beginPreparing() {
+    State& shared = state();
+    {
+        std::lock_guard lock(shared.mutex);
+        if (shared.begun) return;
+        shared.begun = true;
+    }
+    try {
+        // Detached: it may outlive every wait (a flow without a panel), and ends by itself.
+        std::thread([] {
+            FcInit();
+            State& shared = state();
+            {
+                std::unique_lock lock(shared.mutex);
+                shared.changed.wait(lock, [&] { return shared.applicationStarted; });
+            }
+            QFontDatabase::families();  // thread-safe; fills the database the main thread reads
+            {
+                std::lock_guard lock(shared.mutex);
+                shared.done = true;
+            }
+            shared.changed.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        std::lock_guard lock(shared.mutex);
+        shared.done = true;
+    }
+}
+
+void applicationStarted() {
+    State& shared = state();
+    {
+        std::lock_guard lock(shared.mutex);
+        shared.applicationStarted = true;
+    }
+    shared.changed.notify_all();
+}
+
+void awaitPrepared() {
+    State& shared = state();
+    std::unique_lock lock(shared.mutex);
+    shared.changed.wait(lock, [&] { return !shared.begun || shared.done; });
+}
+
+}  // namespace kestrum::desktop::fonts
