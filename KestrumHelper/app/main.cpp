@@ -1,6 +1,7 @@
 // The helper's entry point: assembles the ports of the platform once (the Linux system shell,
 // and for authorize the desktop shell beside the executable), installs them, posts the one task
 // that runs the command and runs the application's event loop.
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -18,6 +19,10 @@
 #include "kestrum/linux/StartupWatch.hpp"
 
 int main(int argc, char** argv) {
+    // The helper's few threads (the start-up watch, the opener's reaper, the fonts read beside
+    // Qt's start) allocate little: one malloc arena keeps that in the main heap rather than in a
+    // fresh arena for each.
+    ::mallopt(M_ARENA_MAX, 1);
     // A host may start the helper with standard output closed; keep its number from being
     // reused by a descriptor the line must never reach.
     kestrum::reserveStandardDescriptors();
