@@ -19,10 +19,6 @@
 #include "kestrum/linux/StartupWatch.hpp"
 
 int main(int argc, char** argv) {
-    // The helper's few threads (the start-up watch, the opener's reaper, the fonts read beside
-    // Qt's start) allocate little: one malloc arena keeps that in the main heap rather than in a
-    // fresh arena for each.
-    ::mallopt(M_ARENA_MAX, 1);
     // A host may start the helper with standard output closed; keep its number from being
     // reused by a descriptor the line must never reach.
     kestrum::reserveStandardDescriptors();
@@ -40,6 +36,10 @@ int main(int argc, char** argv) {
     // on the off-screen platform rather than hold its line back.
     if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
         command && command->action() == kestrum::HelperAction::authorize) {
+        // The threads authorize starts (the start-up watch, the fonts read beside Qt's start, the
+        // opener's reaper) allocate little: one malloc arena keeps that in the main heap rather
+        // than in a fresh arena for each.
+        ::mallopt(M_ARENA_MAX, 1);
         kestrum::StartupWatch::arm({argv, argv + argc}, ports);
         kestrum::desktop::assembleDesktopPorts(ports.fileSystem->mainBundlePath(), ports);
     }
