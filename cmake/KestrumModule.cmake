@@ -29,6 +29,7 @@ function(kestrum_module name)
   target_link_libraries(${name}Headers INTERFACE ${deps})
   add_library(${name}Objects OBJECT ${sources})
   target_link_libraries(${name}Objects PUBLIC ${name}Headers PRIVATE ${ARG_PRIVATE_DEPS} kestrum_warnings)
+  set_target_properties(${name}Objects PROPERTIES KESTRUM_PRIVATE_DEPS "${ARG_PRIVATE_DEPS}")
 endfunction()
 
 # kestrum_shared_library(<name> MODULES <module>... [DEPS ...] [PRIVATE_DEPS ...]
@@ -80,15 +81,22 @@ endif()
 add_library(kestrum_core_exports INTERFACE)
 target_link_options(kestrum_core_exports INTERFACE ${kestrum_exports_option})
 
-# kestrum_carry_modules(<executable> <shared library>...)
-# The executable carries the modules of the shared libraries in its own image instead of loading
-# the libraries: starting it maps no library of ours, and every library it loads later takes
-# those modules from it (FROM_LOADING_PROCESS), one copy per process. It exports them for that.
+# kestrum_carry_modules(<executable> <module or shared library>...)
+# The executable carries the modules (a shared library standing for all of its own) in its own
+# image instead of loading the libraries: starting it maps no library of ours, and every library
+# it loads later takes those modules from it (FROM_LOADING_PROCESS), one copy per process. It
+# exports them for that. Their code follows the executable's own, in the order given: what a
+# short command runs first lies together and is paged in together.
 function(kestrum_carry_modules target)
-  foreach(library ${ARGN})
-    get_target_property(modules ${library} KESTRUM_MODULES)
+  foreach(item ${ARGN})
+    get_target_property(modules ${item} KESTRUM_MODULES)
+    if(NOT modules)
+      set(modules ${item})
+    endif()
     foreach(module ${modules})
-      target_link_libraries(${target} PRIVATE ${module}Objects)
+      get_target_property(privateDeps ${module}Objects KESTRUM_PRIVATE_DEPS)
+      target_sources(${target} PRIVATE $<TARGET_OBJECTS:${module}Objects>)
+      target_link_libraries(${target} PRIVATE ${module}Headers ${privateDeps})
     endforeach()
   endforeach()
   target_link_libraries(${target} PRIVATE kestrum_core_exports)
