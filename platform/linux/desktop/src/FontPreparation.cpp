@@ -4,10 +4,13 @@
 
 #include <QFontDatabase>
 #include <QStringList>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "kestrum/linux/StartupWatch.hpp"
 
 namespace kestrum::desktop::fonts {
 namespace {
@@ -65,10 +68,17 @@ void applicationStarted() {
     shared.changed.notify_all();
 }
 
+// Waits in slices as short as the start-up watch's look, so that the watch sees the main thread
+// go on, and no longer than the watch lets a start-up stand still: fonts that take longer (a
+// font folder that blocks) are left to Qt on the main thread, where the watch can see them.
 void awaitPrepared() {
+    using namespace std::chrono;
     State& shared = state();
     std::unique_lock lock(shared.mutex);
-    shared.changed.wait(lock, [&] { return !shared.begun || shared.done; });
+    const auto limit = steady_clock::now() + duration<double>(StartupWatch::stallLimit);
+    while (shared.begun && !shared.done && steady_clock::now() < limit) {
+        shared.changed.wait_for(lock, duration<double>(StartupWatch::samplingInterval));
+    }
 }
 
 }  // namespace kestrum::desktop::fonts

@@ -10,7 +10,8 @@ namespace kestrum::desktop::fonts {
 void beginPreparing();
 // The QApplication exists: the thread goes on with Qt's font database.
 void applicationStarted();
-// Returns once what was begun is done; before the first text is laid out.
+// Returns once what was begun is done (or after as long as a start-up may stand still); before
+// the first text is laid out.
 void awaitPrepared();
 
 }  // namespace kestrum::desktop::fonts
