@@ -23,9 +23,10 @@ struct State {
     bool done = false;
 };
 
+// Never destroyed: the thread may still be reading the fonts when the process ends.
 State& state() {
-    static State shared;
-    return shared;
+    static State* const shared = new State;
+    return *shared;
 }
 
 }  // namespace
