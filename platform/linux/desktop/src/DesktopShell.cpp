@@ -41,8 +41,6 @@ QApplication& ensureQtApplication() {
     QtEnvironment::dropUnusableSettings();
     // A display (or a session bus) that stops answering must not hold the helper's line back.
     if (choice.platforms != offscreenPlatform) StartupWatch::restartWhenStalled(std::string(offscreenPlatform));
-    // While Qt starts (and on X11 waits on the display server), the fonts are read beside it.
-    fonts::beginPreparing();
     // Qt keeps references to these for the application's life. The platforms go on the command
     // line, which Qt prefers to QT_QPA_PLATFORM: the environment that the URL opener inherits
     // stays as the user set it.
@@ -54,14 +52,17 @@ QApplication& ensureQtApplication() {
     // Lives until the process ends; its destruction at exit would outlive the windows' owners.
     auto* application = new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    fonts::applicationStarted();
     return *application;
 }
 
 bool assembleDesktopShell(Platform& ports) {
     auto loop = std::dynamic_pointer_cast<LinuxMainLoop>(ports.mainLoop);
     if (!loop || !QtEnvironment::enoughDescriptors()) return false;
+    // While Qt starts (and on X11 waits on the display server), the fonts are read beside it; the
+    // first text laid out is the first panel's, which waits for them (QtPanelWindowFactory).
+    fonts::beginPreparing();
     ensureQtApplication();
+    fonts::applicationStarted();
 
     ports.application = std::make_shared<QtApplication>(loop);
     ports.panelWindows = std::make_shared<QtPanelWindowFactory>();

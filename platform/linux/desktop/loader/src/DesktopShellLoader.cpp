@@ -138,9 +138,14 @@ void readFontConfiguration() {
 }
 
 // Mapping the shell (Qt and everything it brings) keeps the loader busy for a while; the font
-// configuration is read on this thread meanwhile, so that neither waits for the other.
+// configuration is read on this thread meanwhile, so that neither waits for the other. A shell
+// that is mapped already (a host or test that links it) is only looked up: its fonts may be in use.
 Mapped mapShellReadingFonts(const std::string& path) {
     Mapped mapped;
+    if (void* loaded = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD)) {
+        mapped.handle = loaded;
+        return mapped;
+    }
     try {
         std::thread mapping([&] { mapped = mapShell(path); });
         readFontConfiguration();
