@@ -4,9 +4,9 @@
 #   - the plain floor, linked with the C++ library only;
 #   - the framework floor, the same program linked with the frameworks the helper links
 #     (Foundation, CoreFoundation, ApplicationServices): what loading them costs any program.
-#     The helper's own code is in it and in the core library, libKestrum.dylib.
+#     The helper's own code, the core included, is in its own image: it loads no library of ours.
 # Before timing, it checks with dyld which images `status accessibility` loads: neither AppKit,
-# AVFoundation nor the AppKit half (libKestrumDesktop.dylib) may be among them.
+# AVFoundation nor any library of ours (libKestrum*.dylib) may be among them.
 #
 # Usage: bench/macos_helper_process.sh [path/to/KestrumHelper] [rounds] [runs per round] [--open]
 #   default helper: build/default/bin/KestrumHelper; default 10 rounds of 30 runs.
@@ -38,7 +38,7 @@ DYLD_PRINT_LIBRARIES=1 DYLD_PRINT_TO_FILE="$work/images" "$helper" status access
 [[ -s $work/images ]] || { echo "dyld logged no image of the helper (DYLD_PRINT_TO_FILE ignored?)" >&2; exit 2; }
 loaded=$(cat "$work/images")
 echo "images loaded by status accessibility: $(grep -c . <<<"$loaded")"
-if grep -E 'AppKit\.framework|AVFoundation\.framework|libKestrumDesktop' <<<"$loaded"; then
+if grep -E 'AppKit\.framework|AVFoundation\.framework|libKestrum' <<<"$loaded"; then
     echo "status accessibility loaded the images above" >&2
     exit 1
 fi

@@ -2,7 +2,8 @@
 # let CMake (find_package(Kestrum COMPONENTS ...)) and pkg-config find them.
 #
 #   lib/                         libKestrum.so (core), libKestrumLinuxSystem.so, libKestrumLinuxText.so
-#   libexec/kestrum/             KestrumHelper, libKestrumDesktop.so, Kestrum_Kestrum.bundle
+#   libexec/kestrum/             KestrumHelper (which carries the core), libKestrumDesktop.so,
+#                                Kestrum_Kestrum.bundle
 #   include/kestrum/             the host-facing headers only
 #   lib/cmake/Kestrum/           the CMake package, one targets file per component
 #   lib/pkgconfig/               kestrum.pc (core), kestrum-linux.pc (system and text shells)
@@ -31,7 +32,10 @@ function(kestrum_install_component component)
     install(TARGETS ${target} EXPORT Kestrum${component}Targets
       RUNTIME DESTINATION ${destination} LIBRARY DESTINATION ${destination}
       INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-    kestrum_runpath(${target} ${destination})
+    # The helper carries the core and finds no library of ours through a run path.
+    if(NOT type STREQUAL "EXECUTABLE")
+      kestrum_runpath(${target} ${destination})
+    endif()
   endforeach()
   foreach(header ${ARG_HEADERS})
     string(REGEX REPLACE "^.*/include/" "" relative ${header})
@@ -75,9 +79,9 @@ kestrum_install_component(Core TARGETS Kestrum KestrumHelper HEADERS
 install(DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Kestrum_Kestrum.bundle DESTINATION ${KESTRUM_INSTALL_HELPERDIR})
 if(APPLE)
   # The macOS shell: its system half is linked into the helper, and its AppKit half is loaded by
-  # the helper from beside it; hosts link neither (an application embeds the helper instead).
+  # the helper from beside it and binds to the core in the helper; hosts link neither (an
+  # application embeds the helper instead).
   install(TARGETS KestrumDesktop LIBRARY DESTINATION ${KESTRUM_INSTALL_HELPERDIR})
-  kestrum_runpath(KestrumDesktop ${KESTRUM_INSTALL_HELPERDIR})
 else()
   # The Linux shells: the ports without a display and the way to the desktop shell, the ICU text
   # services, and the desktop shell itself (for hosts that link it rather than load it).

@@ -26,12 +26,20 @@ std::optional<double> realValue(const LooseValue& value) {
     return std::nullopt;
 }
 
-// Keys made once: the window list is scanned up to 30 times a second.
-const std::string kOwnerPID = "kCGWindowOwnerPID";
-const std::string kLayer = "kCGWindowLayer";
-const std::string kAlpha = "kCGWindowAlpha";
-const std::string kBounds = "kCGWindowBounds";
-const std::string kRectKeys[4] = {"X", "Y", "Width", "Height"};
+// Keys made once, on first use: the window list is scanned up to 30 times a second, and a
+// process that never reads it (status, open) makes none as it starts.
+struct Keys {
+    std::string ownerPID{"kCGWindowOwnerPID"};
+    std::string layer{"kCGWindowLayer"};
+    std::string alpha{"kCGWindowAlpha"};
+    std::string bounds{"kCGWindowBounds"};
+    std::string rect[4]{"X", "Y", "Width", "Height"};
+};
+
+const Keys& keys() {
+    static const Keys made;
+    return made;
+}
 
 const LooseValue* member(const LooseDictionary& dictionary, const std::string& key) {
     const auto it = dictionary.find(key);
@@ -39,7 +47,7 @@ const LooseValue* member(const LooseDictionary& dictionary, const std::string& k
 }
 
 std::optional<std::int32_t> ownerProcess(const LooseDictionary& entry) {
-    const auto* value = member(entry, kOwnerPID);
+    const auto* value = member(entry, keys().ownerPID);
     if (!value) return std::nullopt;
     const auto pid = integerValue(*value);
     if (!pid || *pid < std::numeric_limits<std::int32_t>::min() || *pid > std::numeric_limits<std::int32_t>::max()) {
@@ -50,13 +58,13 @@ std::optional<std::int32_t> ownerProcess(const LooseDictionary& entry) {
 
 // Missing or unreadable: an ordinary window (layer 0).
 std::int64_t layer(const LooseDictionary& entry) {
-    const auto* value = member(entry, kLayer);
+    const auto* value = member(entry, keys().layer);
     return value ? integerValue(*value).value_or(0) : 0;
 }
 
 // Missing or unreadable: fully opaque.
 double alpha(const LooseDictionary& entry) {
-    const auto* value = member(entry, kAlpha);
+    const auto* value = member(entry, keys().alpha);
     return value ? realValue(*value).value_or(1.0) : 1.0;
 }
 
@@ -129,7 +137,7 @@ std::optional<Rect> rectFromDictionary(const LooseValue& value) {
     if (!dictionary) return std::nullopt;
     double numbers[4] = {};
     for (int i = 0; i < 4; ++i) {
-        const auto* field = member(*dictionary, kRectKeys[i]);
+        const auto* field = member(*dictionary, keys().rect[i]);
         const auto number = field ? realValue(*field) : std::nullopt;
         if (!number || !std::isfinite(*number)) return std::nullopt;
         numbers[i] = *number;
@@ -153,7 +161,7 @@ std::optional<Rect> windowServerFrame(std::int32_t processIdentifier, const std:
         if (layer(entry) != 0) continue;
         if (!(alpha(entry) > 0)) continue;
 
-        const auto* boundsValue = member(entry, kBounds);
+        const auto* boundsValue = member(entry, keys().bounds);
         if (!boundsValue) continue;
         const auto bounds = rectFromDictionary(*boundsValue);
         if (!bounds) continue;

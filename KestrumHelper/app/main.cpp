@@ -1,6 +1,7 @@
 // The helper's entry point: assembles the ports of the platform once (the Linux system shell,
 // and for authorize the desktop shell beside the executable), installs them, posts the one task
 // that runs the command and runs the application's event loop.
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
     // on the off-screen platform rather than hold its line back.
     if (const auto* command = std::get_if<kestrum::HelperCommand>(&parsed);
         command && command->action() == kestrum::HelperAction::authorize) {
+        // The threads authorize starts (the start-up watch, the fonts read beside Qt's start, the
+        // opener's reaper) allocate little: one malloc arena keeps that in the main heap rather
+        // than in a fresh arena for each.
+        ::mallopt(M_ARENA_MAX, 1);
         kestrum::StartupWatch::arm({argv, argv + argc}, ports);
         kestrum::desktop::assembleDesktopPorts(ports.fileSystem->mainBundlePath(), ports);
     }

@@ -204,7 +204,8 @@ std::set<std::string> definedSymbols(const std::string& path) {
 }
 
 // One core per process: in a running authorize helper, with the desktop shell loaded, each of
-// these functions of the core is defined by exactly one of the files mapped into the process.
+// these functions of the core and of the system shell is defined by exactly one of the files
+// mapped into the process (the helper itself; a library that brought its own copy would be a second).
 TEST(AuthorizeProcess, OneLoadedObjectDefinesTheCore) {
     HelperProcess helper(kestrum::desktop::helperUnderTest(), {"authorize", "accessibility", "--app-url", "/Applications/Tazel.app"});
     ASSERT_TRUE(helper.spawned());
@@ -222,6 +223,8 @@ TEST(AuthorizeProcess, OneLoadedObjectDefinesTheCore) {
         "_ZN7kestrum24PermissionStatusRegistry8providerENS_11KestrumPaneE",  // the model
         "_ZN7kestrum17KestrumController6createENS_20KestrumConfigurationE",  // the library
         "_ZN7kestrum20resourceBundleModuleEv",
+        "_ZN7kestrum13LinuxMainLoop8dispatchEv",                             // the system shell
+        "_ZN7kestrum12StartupWatch7restartESt17basic_string_viewIcSt11char_traitsIcEE",
     };
     std::map<std::string, std::vector<std::string>> definers;
     bool desktopShellLoaded = false;

@@ -125,6 +125,8 @@ std::string loadedLibraries(const std::vector<std::string>& arguments, std::vect
     return log.value_or("");
 }
 
+// Nor any library of ours: the helper carries the core and the system shell, and the desktop
+// shell is for authorize alone.
 TEST_F(HelperProcessTests, StatusAndOpenLoadNoGraphicalOrTextLibrary) {
     TempDirectory handlers;  // open hands its URL to an opener that does nothing
     handlers.write("bin/xdg-open", "#!/bin/sh\nexit 0\n", true);
@@ -134,7 +136,7 @@ TEST_F(HelperProcessTests, StatusAndOpenLoadNoGraphicalOrTextLibrary) {
             loadedLibraries(command, {"PATH=" + handlers / "bin" + ":/usr/bin:/bin", "LC_ALL=C.UTF-8"});
         // The report is real: the C library shows up in it.
         EXPECT_NE(log.find("libc.so"), std::string::npos) << log;
-        for (const char* heavy : {"libQt", "libX11", "libxcb", "libicu", "libGL", "libwayland", "KestrumDesktop"}) {
+        for (const char* heavy : {"libQt", "libX11", "libxcb", "libicu", "libGL", "libwayland", "libKestrum"}) {
             EXPECT_EQ(log.find(heavy), std::string::npos) << command[0] << " loaded " << heavy;
         }
     }

@@ -233,6 +233,12 @@ TEST(HostileEnvironment, DamagedInstallsNeverTakePlantedTextsOrHang) {
                  t, [](const fs::path& shell) { fs::copy_file(KESTRUM_DAMAGED_SHELL_ANSWERING_WITHOUT_ADDING, shell); });
          },
          true},
+        {"a desktop shell that needs a function the helper does not have",
+         [](const TempDirectory& t) {
+             return installWithDesktopShell(
+                 t, [](const fs::path& shell) { fs::copy_file(KESTRUM_DAMAGED_SHELL_NEEDING_MORE, shell); });
+         },
+         true},
     };
     for (const auto& row : rows) {
         if (row.needsRoot && ::geteuid() != 0) continue;  // only the superuser can give a folder away

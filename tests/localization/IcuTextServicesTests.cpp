@@ -21,8 +21,12 @@ TEST(IcuTextServicesTest, CanonicalFormComposes) {
     EXPECT_EQ(text.canonicalForm("/Applications/Caf\xC3\xA9.app"), "/Applications/Caf\xC3\xA9.app");
     EXPECT_EQ(text.canonicalForm("\xEA\xB0\x80"), "\xEA\xB0\x80");  // Hangul stays composed
     EXPECT_EQ(text.canonicalForm(""), "");
-    // Bytes that are not UTF-8 stay as they are, so different ones never become equal.
-    EXPECT_EQ(text.canonicalForm("/a/\xFF.app"), "/a/\xFF.app");
+    // Bytes that are not UTF-8 stay as they are, so different ones never become equal: a stray
+    // byte, a surrogate, an overlong form, a code point beyond U+10FFFF, a sequence cut short.
+    for (const std::string ill : {"/a/\xFF.app", "e\xED\xA0\x80\xCC\x81", "e\xC0\xAF\xCC\x81", "e\xF4\x90\x80\x80\xCC\x81",
+                                  "e\xCC\x81\xE2\x82"}) {
+        EXPECT_EQ(text.canonicalForm(ill), ill) << testing::PrintToString(ill);
+    }
     EXPECT_NE(text.canonicalForm("/a/\xFF.app"), text.canonicalForm("/a/\xFE.app"));
 }
 

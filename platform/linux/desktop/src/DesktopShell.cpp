@@ -1,12 +1,9 @@
 #include "kestrum/desktop/DesktopShell.hpp"
 
-#include <fontconfig/fontconfig.h>
-
 #include <QApplication>
-#include <system_error>
-#include <thread>
 #include <string>
 
+#include "FontPreparation.hpp"
 #include "QtPlatforms.hpp"
 
 #include "kestrum/desktop/DesktopShellLoader.hpp"
@@ -43,17 +40,7 @@ QApplication& ensureQtApplication() {
     qInstallMessageHandler(handleQtMessage);
     QtEnvironment::dropUnusableSettings();
     // A display (or a session bus) that stops answering must not hold the helper's line back.
-    if (choice.platforms != offscreenPlatform) {
-        StartupWatch::restartWhenStalled(std::string(offscreenPlatform));
-        // The panel's first text needs fontconfig's configuration and font caches, which Qt reads
-        // only then. While Qt waits on the display server the processor is free: read them on
-        // another thread meanwhile. (Off screen nothing waits, and the thread would only compete.)
-        try {
-            std::thread([] { FcInit(); }).detach();
-        } catch (const std::system_error&) {
-            // No thread to spare: Qt reads them itself.
-        }
-    }
+    if (choice.platforms != offscreenPlatform) StartupWatch::restartWhenStalled(std::string(offscreenPlatform));
     // Qt keeps references to these for the application's life. The platforms go on the command
     // line, which Qt prefers to QT_QPA_PLATFORM: the environment that the URL opener inherits
     // stays as the user set it.
@@ -71,7 +58,11 @@ QApplication& ensureQtApplication() {
 bool assembleDesktopShell(Platform& ports) {
     auto loop = std::dynamic_pointer_cast<LinuxMainLoop>(ports.mainLoop);
     if (!loop || !QtEnvironment::enoughDescriptors()) return false;
+    // While Qt starts (and on X11 waits on the display server), the fonts are read beside it; the
+    // first text laid out is the first panel's, which waits for them (QtPanelWindowFactory).
+    fonts::beginPreparing();
     ensureQtApplication();
+    fonts::applicationStarted();
 
     ports.application = std::make_shared<QtApplication>(loop);
     ports.panelWindows = std::make_shared<QtPanelWindowFactory>();

@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <cmath>
 
+#include "FontPreparation.hpp"
 #include "X11WindowHints.hpp"
 #include "kestrum/FloatingDropPanel.hpp"
 #include "kestrum/desktop/AppCardWidget.hpp"
@@ -229,6 +230,8 @@ void QtPanelWindow::center() {
 
 std::unique_ptr<PanelWindow> QtPanelWindowFactory::makePanelWindow(Size initialContentSize,
                                                                    PanelWindowDelegate& delegate) {
+    // The panel lays its text out at once: the fonts read beside Qt's start must be ready.
+    fonts::awaitPrepared();
     return std::make_unique<QtPanelWindow>(initialContentSize, delegate);
 }
 

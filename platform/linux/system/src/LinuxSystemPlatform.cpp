@@ -18,7 +18,7 @@ namespace kestrum {
 
 Platform makeLinuxSystemPlatform(std::shared_ptr<LinuxMainLoop> loop) {
     Platform ports;
-    ports.workspace = std::make_shared<LinuxWorkspace>();
+    ports.workspace = std::make_shared<LinuxWorkspace>("xdg-open", loop);
     ports.accessibility = std::make_shared<HeadlessAccessibility>();
     ports.windowServer = std::make_shared<HeadlessWindowServer>();
     ports.permissionQueries = std::make_shared<LinuxPermissionQueries>();

@@ -85,7 +85,7 @@ namespace {
 
 // Collects the child's exit status once it ends, so that an opener started early in a
 // long-lived process (authorize) does not linger as a zombie.
-void reapWhenDone(pid_t child) {
+void startReaper(pid_t child) {
     try {
         std::thread([child] {
             int status = 0;
@@ -98,6 +98,16 @@ void reapWhenDone(pid_t child) {
 }
 
 }  // namespace
+
+// A thread costs a command that ends at once (open) more than the rest of its start: it is made
+// only if the process lives on to the loop's next turn.
+void LinuxWorkspace::reapWhenDone(pid_t child) const {
+    if (const auto loop = loop_.lock()) {
+        loop->post([child] { startReaper(child); });
+    } else {
+        startReaper(child);
+    }
+}
 
 bool LinuxWorkspace::openURL(const URL& url) {
     const auto child = spawnDetached(urlOpener_, {url.absoluteString()});

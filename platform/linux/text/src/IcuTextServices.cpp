@@ -1,7 +1,5 @@
 #include "kestrum/linux/IcuTextServices.hpp"
 
-#include "kestrum/UTF8.hpp"
-
 #include <unicode/localematcher.h>
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
@@ -10,11 +8,27 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 namespace kestrum {
 namespace {
 
+// The text in UTF-16; nothing when it is not well-formed UTF-8 (ICU refuses it while converting).
+std::optional<icu::UnicodeString> fromWellFormedUTF8(std::string_view text) {
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return std::nullopt;
+    const auto size = static_cast<int32_t>(text.size());
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8(nullptr, 0, &length, text.data(), size, &status);
+    if (U_FAILURE(status) && status != U_BUFFER_OVERFLOW_ERROR) return std::nullopt;
+    icu::UnicodeString converted;
+    status = U_ZERO_ERROR;
+    u_strFromUTF8(converted.getBuffer(length), length, &length, text.data(), size, &status);
+    converted.releaseBuffer(U_SUCCESS(status) ? length : 0);
+    if (U_FAILURE(status)) return std::nullopt;
+    return converted;
+}
 
 // The identifier read as a BCP 47 tag, else as an ICU locale name; bogus when neither works.
 icu::Locale parseLocale(std::string_view identifier) {
@@ -53,13 +67,16 @@ IcuTextServices::IcuTextServices() : IcuTextServices(readEnvironment) {}
 IcuTextServices::IcuTextServices(EnvironmentReader environment) : environment_(std::move(environment)) {}
 
 std::string IcuTextServices::canonicalForm(std::string_view text) {
-    if (!isValidUTF8(text)) return std::string(text);
+    // ASCII is its own canonical form; the usual path needs no normalization data loaded.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(text);
+    }
+    const auto source = fromWellFormedUTF8(text);
+    if (!source) return std::string(text);
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
     if (U_FAILURE(status) || !nfc) return std::string(text);
-    const icu::UnicodeString source =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-    const icu::UnicodeString normalized = nfc->normalize(source, status);
+    const icu::UnicodeString normalized = nfc->normalize(*source, status);
     if (U_FAILURE(status)) return std::string(text);
     std::string out;
     normalized.toUTF8String(out);

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace kestrum::desktop {
@@ -108,6 +110,53 @@ std::optional<std::string> problemWithFile(const std::string& path) {
     return std::nullopt;
 }
 
+struct Mapped {
+    void* handle = nullptr;
+    std::string error;
+};
+
+// The shell, mapped and bound (the handle stays open for the life of the process: the shell's
+// code runs until the end). It binds its own symbols as it is loaded (it is linked to, -z now),
+// so one that needs what this process lacks is refused here; the libraries it brings bind
+// lazily, as at any program's start, rather than resolve (and page in) all they could ever call.
+Mapped mapShell(const std::string& path) {
+    Mapped mapped;
+    mapped.handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    if (!mapped.handle) {
+        const char* error = ::dlerror();
+        mapped.error = error ? error : "cannot load " + path;
+    }
+    return mapped;
+}
+
+// Reads fontconfig's configuration (some sixty files), which the panel's first text needs and
+// Qt would read only then; fontconfig is a library the shell links, found by its name.
+void readFontConfiguration() {
+    void* fontconfig = ::dlopen("libfontconfig.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (!fontconfig) return;
+    if (auto* initialize = reinterpret_cast<int (*)()>(::dlsym(fontconfig, "FcInit"))) initialize();
+}
+
+// Mapping the shell (Qt and everything it brings) keeps the loader busy for a while; the font
+// configuration is read on this thread meanwhile, so that neither waits for the other. A shell
+// that is mapped already (a host or test that links it) is only looked up: its fonts may be in use.
+Mapped mapShellReadingFonts(const std::string& path) {
+    Mapped mapped;
+    if (void* loaded = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD)) {
+        mapped.handle = loaded;
+        return mapped;
+    }
+    try {
+        std::thread mapping([&] { mapped = mapShell(path); });
+        readFontConfiguration();
+        mapping.join();
+    } catch (const std::system_error&) {
+        // No thread to spare: one after the other.
+        mapped = mapShell(path);
+    }
+    return mapped;
+}
+
 }  // namespace
 
 DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& ports) {
@@ -115,12 +164,9 @@ DesktopShellLoadResult loadDesktopShell(std::string_view directory, Platform& po
     if (!path.empty() && path.back() != '/') path += '/';
     path += desktopShellFileName;
     if (auto problem = problemWithFile(path)) return {false, std::move(*problem)};
-    // The handle stays open for the life of the process: the shell's code runs until the end.
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* error = ::dlerror();
-        return {false, error ? error : "cannot load " + path};
-    }
+    const Mapped mapped = mapShellReadingFonts(path);
+    if (!mapped.handle) return {false, mapped.error};
+    void* handle = mapped.handle;
     auto problem = extendThroughDesktopShell([handle](const char* name) { return ::dlsym(handle, name); }, ports);
     if (!problem.empty()) return {false, path + ": " + problem};
     return {true, {}};

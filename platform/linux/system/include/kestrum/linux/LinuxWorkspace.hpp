@@ -1,10 +1,12 @@
 #pragma once
 // Launching and opening URLs on a Linux desktop without a display connection.
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+#include "kestrum/ports/MainLoop.hpp"
 #include "kestrum/ports/Workspace.hpp"
 
 namespace kestrum {
@@ -28,7 +30,10 @@ std::optional<std::string> executableAt(const URL& url);
 
 class LinuxWorkspace : public Workspace {
 public:
-    explicit LinuxWorkspace(std::string urlOpener = "xdg-open") : urlOpener_(std::move(urlOpener)) {}
+    // With a main loop, the programs it starts are reaped from the loop's next turn on: a process
+    // that ends in this one (open) leaves them to the system and starts no thread for them.
+    explicit LinuxWorkspace(std::string urlOpener = "xdg-open", std::weak_ptr<MainLoop> loop = {})
+        : urlOpener_(std::move(urlOpener)), loop_(std::move(loop)) {}
 
     // Starts an executable file at the URL's path; anything else (an application bundle does
     // not exist on Linux) is silently not launched.
@@ -48,7 +53,10 @@ public:
     Subscription observeApplicationActivation(std::function<void()> handler) override;
 
 private:
+    void reapWhenDone(pid_t child) const;
+
     std::string urlOpener_;
+    std::weak_ptr<MainLoop> loop_;
 };
 
 }  // namespace kestrum
