@@ -140,9 +140,10 @@ void watch(const std::shared_ptr<Watcher>& watcher) {
 }  // namespace
 
 PosixChildProcesses::PosixChildProcesses(std::function<std::string()> executablePath)
-    : executablePath_(std::move(executablePath)), watcher_(std::make_shared<Watcher>()) {}
+    : executablePath_(std::move(executablePath)) {}
 
 PosixChildProcesses::~PosixChildProcesses() {
+    if (!watcher_) return;
     {
         const std::lock_guard<std::mutex> lock(watcher_->mutex);
         watcher_->closing = true;
@@ -152,6 +153,8 @@ PosixChildProcesses::~PosixChildProcesses() {
 
 std::unique_ptr<ChildRun> PosixChildProcesses::runSelf(const std::vector<std::string>& arguments,
                                                        std::function<void(ChildAnswer)> done) {
+    // Made with the first child: status and open, which start none, never touch a lock here.
+    if (!watcher_) watcher_ = std::make_shared<Watcher>();
     // Never two children at a time: the last one is reaped before the next starts.
     {
         const std::lock_guard<std::mutex> lock(watcher_->mutex);

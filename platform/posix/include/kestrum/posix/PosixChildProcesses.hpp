@@ -27,7 +27,7 @@ public:
 
     // The child gets the environment of this process, with parentProcessVariable naming this
     // process, and the descriptors of SpawnSetup, standard output on a pipe (close-on-exec here,
-    // so no other child inherits it). end() sends SIGKILL
+    // so no other child inherits it). Called on one thread only (the main thread). end() sends SIGKILL
     // while the child has not yet been waited for, never afterwards, so the signal cannot reach
     // another process that took its number. The answer holds the exit code only when the child
     // exited by itself.
