@@ -419,7 +419,11 @@ void X11Desktop::activate(std::uint32_t window) {
     // Without a window manager nobody handles the message: raise the window ourselves.
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    xcb_flush(connection_);
+    // A round trip, not just a flush: the flow may end the process next, and under load an
+    // activation still unread by the server when the process ended was often never carried out
+    // (the focus stayed where it was). Once the server has answered, it has taken the request.
+    ReplyPtr<xcb_get_input_focus_reply_t> taken(
+        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
 Subscription X11Desktop::observeActivation(std::function<void()> handler) {
