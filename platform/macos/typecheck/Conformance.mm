@@ -169,6 +169,9 @@ KESTRUM_SIGNATURE(dispatch_source_set_timer, void(dispatch_source_t, dispatch_ti
 KESTRUM_SIGNATURE(dispatch_source_set_event_handler, void(dispatch_source_t, dispatch_block_t));
 KESTRUM_SIGNATURE(dispatch_source_cancel, void(dispatch_source_t));
 KESTRUM_SIGNATURE(dispatch_resume, void(dispatch_object_t));
+KESTRUM_SIGNATURE(dispatch_semaphore_create, dispatch_semaphore_t(intptr_t));
+KESTRUM_SIGNATURE(dispatch_semaphore_signal, intptr_t(dispatch_semaphore_t));
+KESTRUM_SIGNATURE(dispatch_semaphore_wait, intptr_t(dispatch_semaphore_t, dispatch_time_t));
 KESTRUM_SIGNATURE(mach_absolute_time, uint64_t());
 KESTRUM_SIGNATURE(mach_timebase_info, kern_return_t(mach_timebase_info_t));
 KESTRUM_SIGNATURE(_NSGetExecutablePath, int(char*, uint32_t*));

@@ -2,6 +2,7 @@
 // NSRunningApplication (AppKit, loaded on first use).
 #import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
+#include <dispatch/dispatch.h>
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +26,9 @@ RunningApplication describe(NSRunningApplication* application) {
     result.activationPolicy = static_cast<ActivationPolicy>(application.activationPolicy);
     return result;
 }
+
+// How long giving the focus back waits for Launch Services to take the request, in nanoseconds.
+constexpr std::int64_t activationAnswerWait = 500'000'000;
 
 NSURL* nsURL(const URL& url) { return [NSURL URLWithString:@(url.absoluteString().c_str())]; }
 
@@ -84,7 +88,18 @@ public:
             NSWorkspaceOpenConfiguration* configuration =
                 KESTRUM_FRAMEWORK_SEND(appKit, NSWorkspaceOpenConfiguration, configuration);
             configuration.activates = YES;
-            [workspace() openApplicationAtURL:bundle configuration:configuration completionHandler:nil];
+            // The request is asynchronous, and the flow may end the process right after it
+            // (authorize --close-when-granted); a request not yet handed to Launch Services would
+            // go with the process (the X11 desktop lost its activations that way under load). So
+            // wait, briefly and bounded, for the answer, which AppKit gives on a concurrent queue
+            // and never on this thread.
+            dispatch_semaphore_t answered = dispatch_semaphore_create(0);
+            [workspace() openApplicationAtURL:bundle
+                                configuration:configuration
+                            completionHandler:^(NSRunningApplication*, NSError*) {
+                              dispatch_semaphore_signal(answered);
+                            }];
+            dispatch_semaphore_wait(answered, dispatch_time(DISPATCH_TIME_NOW, activationAnswerWait));
         } else {
             // The option is deprecated from macOS 14 on; a build that cannot run on 13 leaves it out.
 #if !defined(__MAC_OS_X_VERSION_MIN_REQUIRED) || __MAC_OS_X_VERSION_MIN_REQUIRED < 140000

@@ -17,11 +17,14 @@
 @end
 @protocol OS_dispatch_source <OS_dispatch_object>
 @end
+@protocol OS_dispatch_semaphore <OS_dispatch_object>
+@end
 typedef NSObject<OS_dispatch_object>* dispatch_object_t;
 typedef NSObject<OS_dispatch_queue>* dispatch_queue_t;
 typedef NSObject<OS_dispatch_queue_main>* dispatch_queue_main_t;
 typedef NSObject<OS_dispatch_queue_global>* dispatch_queue_global_t;
 typedef NSObject<OS_dispatch_source>* dispatch_source_t;
+typedef NSObject<OS_dispatch_semaphore>* dispatch_semaphore_t;
 
 typedef void (^dispatch_block_t)(void);
 typedef uint64_t dispatch_time_t;
@@ -52,6 +55,9 @@ void dispatch_source_set_timer(dispatch_source_t source, dispatch_time_t start, 
 void dispatch_source_set_event_handler(dispatch_source_t source, dispatch_block_t handler);
 void dispatch_source_cancel(dispatch_source_t source);
 void dispatch_resume(dispatch_object_t object);
+dispatch_semaphore_t dispatch_semaphore_create(intptr_t value);
+intptr_t dispatch_semaphore_signal(dispatch_semaphore_t dsema);
+intptr_t dispatch_semaphore_wait(dispatch_semaphore_t dsema, dispatch_time_t timeout);
 
 #ifdef __cplusplus
 }
